@@ -1,0 +1,35 @@
+# GoogleTest for the native build (Debian's prebuilt libraries) and for the Windows cross-build
+# (built from Debian's googletest sources with the cross compiler).
+if(CMAKE_CROSSCOMPILING)
+    if(NOT TARGET GTest::gtest_main)
+        set(_gtest_src /usr/src/googletest)
+        if(NOT EXISTS ${_gtest_src}/CMakeLists.txt)
+            message(FATAL_ERROR "googletest sources not found at ${_gtest_src}: run scripts/setup")
+        endif()
+        set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+        set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+        add_subdirectory(${_gtest_src} ${CMAKE_BINARY_DIR}/_googletest EXCLUDE_FROM_ALL)
+        add_library(GTest::gtest ALIAS gtest)
+        add_library(GTest::gtest_main ALIAS gtest_main)
+        add_library(GTest::gmock ALIAS gmock)
+        add_library(GTest::gmock_main ALIAS gmock_main)
+    endif()
+else()
+    find_package(GTest REQUIRED)
+    include(GoogleTest)
+endif()
+
+# vellamark_add_gtest(<name> SOURCES <files...> LIBS <targets...>)
+# One test program; natively every test case is its own CTest entry, under wine the program is
+# one entry (starting wine once per case would cost more than the tests).
+function(vellamark_add_gtest name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main
+        vellamark_warnings)
+    if(CMAKE_CROSSCOMPILING)
+        add_test(NAME ${name} COMMAND ${name})
+    else()
+        gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+    endif()
+endfunction()

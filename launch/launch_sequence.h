@@ -1,0 +1,54 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "launch/browser_driver.h"
+#include "launch/launch_ui.h"
+
+namespace vellamark {
+
+// A local date and time as the clock gives it.
+struct LocalDateTime {
+    int year = 0;
+    int month = 0;   // 1..12
+    int day = 0;     // 1..31
+    int hour = 0;    // 0..23
+    int minute = 0;
+    int second = 0;
+};
+
+// The launch values the Login command copies in.
+struct MMain {
+    std::string LoginUsername;
+    std::string LoginPassword;
+    std::string LoginPin;
+};
+
+// The program-wide flags the launch reads; each counts as on only when true.
+struct LaunchFlags {
+    bool DebugMode = false;
+    bool CreatePage = false;
+    bool IgnoreMenuBar = false;
+};
+
+// Everything the launch touches outside itself, so tests can stand in for each piece.
+struct LaunchEnvironment {
+    LaunchUi* ui = nullptr;
+    std::function<BrowserStart()> startBrowser;  // creates the browser instance (hidden)
+    std::function<LocalDateTime()> clock;        // local time; default: the system clock
+    // Re-seeds from the clock and draws r uniformly from [0, 1); default: the system generator.
+    std::function<double()> random;
+    std::string programFolder;  // where page files go when it is writable
+    std::string tempFolder;     // where they go otherwise
+    std::string serviceOrigin;  // scheme and host, no trailing slash
+    std::string version;        // "major.minor.revision"
+};
+
+// Builds the version text and the check URL, runs LaunchBrowserLogin and ends the program.
+void LoginToService(const MMain& values, const LaunchFlags& flags, LaunchEnvironment& env);
+
+// The version text of this build: "3.0.38".
+[[nodiscard]] std::string ProgramVersionText();
+
+}  // namespace vellamark

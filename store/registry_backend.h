@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vellamark {
+
+// A predefined root key, as the registry numbers them.
+using RegistryRoot = std::uint32_t;
+inline constexpr RegistryRoot kHkeyCurrentUser = 0x80000001u;
+
+// An open key; 0 is "no key".
+using RegistryHandle = std::uintptr_t;
+
+// Value kinds, numbered as the registry numbers them.
+enum RegistryKind : std::uint32_t {
+    kRegNone = 0,
+    kRegSz = 1,
+    kRegExpandSz = 2,
+    kRegBinary = 3,
+    kRegDword = 4,
+    kRegDwordBigEndian = 5,
+    kRegLink = 6,
+    kRegMultiSz = 7,
+    kRegQword = 11,
+};
+
+// Windows error codes, which every backend reports so that a result means the same everywhere.
+inline constexpr std::int32_t kErrorSuccess = 0;
+inline constexpr std::int32_t kErrorFileNotFound = 2;
+inline constexpr std::int32_t kErrorAccessDenied = 5;
+inline constexpr std::int32_t kErrorInvalidHandle = 6;
+inline constexpr std::int32_t kErrorMoreData = 234;
+
+// One stored value as a backend enumerates it (for vellamark-reg).
+struct RegistryValueEntry {
+    std::string name;
+    std::uint32_t kind = kRegNone;
+    std::vector<std::uint8_t> data;
+};
+
+// The five registry operations the routines are built on, with the effects they rely on, plus
+// the few that the vellamark-reg tool needs. Names and text are UTF-8 on every platform; a
+// backend converts at its own boundary. Every call returns a Windows error code.
+class RegistryBackend {
+public:
+    virtual ~RegistryBackend() = default;
+
+    // Sets handle to a non-zero value exactly when the key exists and could be opened.
+    virtual std::int32_t OpenKey(RegistryRoot root, const std::string& path,
+                                 RegistryHandle& handle) = 0;
+    // Opens the key, creating it and every missing key above it.
+    virtual std::int32_t CreateKey(RegistryRoot root, const std::string& path,
+                                   RegistryHandle& handle) = 0;
+    // With data == nullptr: reports kind and size in bytes. With a buffer of size bytes: fills
+    // it. A missing value returns an error and leaves kind untouched.
+    virtual std::int32_t QueryValue(RegistryHandle handle, const std::string& name,
+                                    std::uint32_t& kind, std::uint8_t* data,
+                                    std::uint32_t& size) = 0;
+    // Creates or replaces the value with exactly these bytes.
+    virtual std::int32_t SetValue(RegistryHandle handle, const std::string& name,
+                                  std::uint32_t kind, const std::uint8_t* data,
+                                  std::uint32_t size) = 0;
+    virtual std::int32_t CloseKey(RegistryHandle handle) = 0;
+
+    // For vellamark-reg.
+    virtual std::int32_t EnumValues(RegistryHandle handle,
+                                    std::vector<RegistryValueEntry>& values) = 0;
+    virtual std::int32_t DeleteValue(RegistryHandle handle, const std::string& name) = 0;
+    // Deletes the key with everything below it.
+    virtual std::int32_t DeleteKeyTree(RegistryRoot root, const std::string& path) = 0;
+};
+
+}  // namespace vellamark
