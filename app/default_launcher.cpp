@@ -1,0 +1,31 @@
+#include "app/default_launcher.h"
+
+#include <QStandardPaths>
+#include <utility>
+
+#include "launch/chromium_driver.h"
+#include "launch/service_origin.h"
+
+namespace vellamark {
+
+Launcher MakeDefaultLauncher(std::string programFolder, std::string tempFolder) {
+    return [programFolder = std::move(programFolder), tempFolder = std::move(tempFolder)](
+               const MMain& values, const LaunchFlags& flags, LaunchUi& ui) {
+        ChromiumOptions options;
+        // One browser profile per launch, under this user's cache folder.
+        options.profileRoot =
+            (QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+             QStringLiteral("/vellamark/browser-profiles"))
+                .toStdString();
+        LaunchEnvironment env;
+        env.ui = &ui;
+        env.startBrowser = [options] { return StartChromium(options); };
+        env.programFolder = programFolder;
+        env.tempFolder = tempFolder;
+        env.serviceOrigin = ServiceOrigin();
+        env.version = ProgramVersionText();
+        LoginToService(values, flags, env);
+    };
+}
+
+}  // namespace vellamark
