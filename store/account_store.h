@@ -23,8 +23,8 @@ inline constexpr char kIgnoreMenuBarValue[] = "ignoremenubar";
 inline constexpr char kSavePasswordsValue[] = "savepasswords";
 inline constexpr char kSslValue[] = "SSL";
 
-inline constexpr int kAccountSlots = 101;   // slots 0..100
-inline constexpr int kStoredSlots = 100;    // SaveUserDetails stores slots 0..99
+inline constexpr int kAccountSlots = 101;  // slots 0..100
+inline constexpr int kStoredSlots = 100;   // SaveUserDetails stores slots 0..99
 inline constexpr char kNoPasswordMarker[] = "####";
 
 // The window's four parallel account tables; slot k belongs to entry k of the username list.
@@ -82,15 +82,14 @@ struct SaveOutcome {
 };
 
 [[nodiscard]] SaveOutcome SaveUserDetails(const AccountTables& tables, const WindowEntry& window,
-                                          StoreKeySource& keys, PlainLists& lists,
-                                          Bytes& storeKey);
+                                          StoreKeySource& keys, PlainLists& lists, Bytes& storeKey);
 
 // The reading half of CreateDropDown: reads the three stored lists, sets the key (second way
 // when the first fails the letter test), fills the tables and returns the list entries.
 struct DropDownOutcome {
-    bool filetimeError = false;     // the window shows "Filetime error" and ends
-    bool dateCreatedError = false;  // the second way failed; the window reports it and ends
-    bool loginEnabled = true;       // false when the usernames fail the letter test twice
+    bool filetimeError = false;        // the window shows "Filetime error" and ends
+    bool dateCreatedError = false;     // the second way failed; the window reports it and ends
+    bool loginEnabled = true;          // false when the usernames fail the letter test twice
     std::vector<std::string> entries;  // Combo1's list, in order; entry k is slot k
 };
 

@@ -34,4 +34,9 @@ void CreateRegistryKey(RegistryRoot root, const std::string& keyPath);
 void SetRegistryBackend(std::shared_ptr<RegistryBackend> backend);
 [[nodiscard]] RegistryBackend& CurrentRegistryBackend();
 
+// Why this user's store could not be opened (the routines then read empty and write nothing), or
+// that a damaged store was moved aside and a fresh one started; empty text when all is well.
+// Meant for the window to show once; it opens the store when none is set yet.
+[[nodiscard]] std::string RegistryStoreProblem();
+
 }  // namespace vellamark

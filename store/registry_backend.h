@@ -31,7 +31,13 @@ inline constexpr std::int32_t kErrorSuccess = 0;
 inline constexpr std::int32_t kErrorFileNotFound = 2;
 inline constexpr std::int32_t kErrorAccessDenied = 5;
 inline constexpr std::int32_t kErrorInvalidHandle = 6;
+inline constexpr std::int32_t kErrorInvalidParameter = 87;
+inline constexpr std::int32_t kErrorBusy = 170;
+inline constexpr std::int32_t kErrorBadPathname = 161;
 inline constexpr std::int32_t kErrorMoreData = 234;
+inline constexpr std::int32_t kErrorBadDatabase = 1009;       // ERROR_BADDB
+inline constexpr std::int32_t kErrorRegistryIoFailed = 1016;  // ERROR_REGISTRY_IO_FAILED
+inline constexpr std::int32_t kErrorKeyDeleted = 1018;        // ERROR_KEY_DELETED
 
 // One stored value as a backend enumerates it (for vellamark-reg).
 struct RegistryValueEntry {

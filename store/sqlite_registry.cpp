@@ -1,0 +1,665 @@
+#include "store/sqlite_registry.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sqlite3.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <map>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+namespace vellamark {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Marks the file as ours ("VLMR"); a database without it that holds tables belongs to something
+// else and is moved aside rather than written into.
+constexpr int kApplicationId = 0x564C4D52;
+constexpr int kSchemaVersion = 1;
+constexpr std::int64_t kRootKeyId = 1;
+// Another launcher or vellamark-reg may hold the write lock for a moment; wait this long for it.
+constexpr int kBusyTimeoutMs = 10000;
+
+// Rollback journal rather than WAL: configuration folders are often on network file systems,
+// where WAL's shared-memory index does not work, and the store sees a handful of tiny writes per
+// run, so WAL's concurrency gains nothing. With synchronous=FULL every committed transaction is
+// on disk, and a process killed mid-transaction leaves a hot journal that the next opener rolls
+// back, so the database is always readable and no value is ever half-written.
+constexpr char kSchema[] =
+    "CREATE TABLE IF NOT EXISTS reg_keys("
+    "  id INTEGER PRIMARY KEY AUTOINCREMENT,"
+    "  parent INTEGER REFERENCES reg_keys(id),"
+    "  name TEXT NOT NULL COLLATE NOCASE,"
+    "  UNIQUE(parent, name));"
+    "CREATE TABLE IF NOT EXISTS reg_values("
+    "  key_id INTEGER NOT NULL REFERENCES reg_keys(id),"
+    "  name TEXT NOT NULL COLLATE NOCASE,"
+    "  kind INTEGER NOT NULL,"
+    "  data BLOB NOT NULL,"
+    "  PRIMARY KEY(key_id, name)) WITHOUT ROWID;"
+    "INSERT OR IGNORE INTO reg_keys(id, parent, name) VALUES(1, NULL, 'HKEY_CURRENT_USER');";
+
+std::int32_t ErrorFromSqlite(int rc) {
+    switch (rc & 0xff) {
+        case SQLITE_OK:
+        case SQLITE_DONE:
+        case SQLITE_ROW:
+            return kErrorSuccess;
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return kErrorBusy;
+        case SQLITE_READONLY:
+        case SQLITE_PERM:
+        case SQLITE_AUTH:
+            return kErrorAccessDenied;
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+            return kErrorBadDatabase;
+        default:
+            return kErrorRegistryIoFailed;
+    }
+}
+
+bool IsDamage(int rc) {
+    return (rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB;
+}
+
+struct ConnectionCloser {
+    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
+using Connection = std::unique_ptr<sqlite3, ConnectionCloser>;
+
+// One prepared statement, finalised on scope exit.
+class Statement {
+public:
+    Statement(sqlite3* db, const char* sql) {
+        rc_ = sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr);
+    }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    [[nodiscard]] int prepareResult() const { return rc_; }
+    void Bind(int index, std::int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
+    void Bind(int index, const std::string& text) {
+        sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()),
+                          SQLITE_TRANSIENT);
+    }
+    void BindBlob(int index, const std::uint8_t* data, std::uint32_t size) {
+        // A null pointer would bind SQL NULL; an empty value is an empty blob.
+        if (size == 0) {
+            sqlite3_bind_zeroblob(stmt_, index, 0);
+        } else {
+            sqlite3_bind_blob64(stmt_, index, data, size, SQLITE_TRANSIENT);
+        }
+    }
+    [[nodiscard]] int Step() { return rc_ == SQLITE_OK ? sqlite3_step(stmt_) : rc_; }
+    [[nodiscard]] std::int64_t Int(int column) { return sqlite3_column_int64(stmt_, column); }
+    [[nodiscard]] std::string Text(int column) {
+        const auto* text = sqlite3_column_text(stmt_, column);
+        return text ? std::string(reinterpret_cast<const char*>(text),
+                                  static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)))
+                    : std::string();
+    }
+    [[nodiscard]] std::vector<std::uint8_t> Blob(int column) {
+        const auto* data = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt_, column));
+        const auto size = static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column));
+        return data ? std::vector<std::uint8_t>(data, data + size) : std::vector<std::uint8_t>();
+    }
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+    int rc_ = SQLITE_OK;
+};
+
+// A write transaction taken up front (BEGIN IMMEDIATE), so two writers queue on the busy timeout
+// instead of one of them failing when it upgrades a read lock; rolled back unless committed.
+class WriteTransaction {
+public:
+    explicit WriteTransaction(sqlite3* db) : db_(db) {
+        rc_ = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    }
+    ~WriteTransaction() {
+        if (rc_ == SQLITE_OK && !committed_) {
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        }
+    }
+    WriteTransaction(const WriteTransaction&) = delete;
+    WriteTransaction& operator=(const WriteTransaction&) = delete;
+
+    [[nodiscard]] int beginResult() const { return rc_; }
+    [[nodiscard]] int Commit() {
+        const int rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+        committed_ = rc == SQLITE_OK;
+        return rc;
+    }
+
+private:
+    sqlite3* db_;
+    int rc_;
+    bool committed_ = false;
+};
+
+// The registry's names are C strings, and a key path may end with one backslash.
+std::string CName(const std::string& name) {
+    return std::string(name.c_str());
+}
+
+// Splits a key path into its names; nullopt for an empty name inside the path.
+std::optional<std::vector<std::string>> SplitKeyPath(const std::string& rawPath) {
+    std::string path = CName(rawPath);
+    if (!path.empty() && path.back() == '\\') {
+        path.pop_back();
+    }
+    std::vector<std::string> names;
+    if (path.empty()) {
+        return names;
+    }
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t end = path.find('\\', start);
+        std::string name = path.substr(start, end == std::string::npos ? end : end - start);
+        if (name.empty()) {
+            return std::nullopt;
+        }
+        names.push_back(std::move(name));
+        if (end == std::string::npos) {
+            return names;
+        }
+        start = end + 1;
+    }
+}
+
+class SqliteBackend final : public RegistryBackend {
+public:
+    explicit SqliteBackend(Connection db) : db_(std::move(db)) {}
+
+    std::int32_t OpenKey(RegistryRoot root, const std::string& path,
+                         RegistryHandle& handle) override {
+        std::lock_guard lock(mutex_);
+        handle = 0;
+        if (root != kHkeyCurrentUser) {
+            return kErrorInvalidHandle;
+        }
+        const auto names = SplitKeyPath(path);
+        if (!names) {
+            return kErrorBadPathname;
+        }
+        std::int64_t id = kRootKeyId;
+        for (const auto& name : *names) {
+            Statement find(db_.get(), "SELECT id FROM reg_keys WHERE parent = ?1 AND name = ?2");
+            find.Bind(1, id);
+            find.Bind(2, name);
+            const int rc = find.Step();
+            if (rc == SQLITE_DONE) {
+                return kErrorFileNotFound;
+            }
+            if (rc != SQLITE_ROW) {
+                return ErrorFromSqlite(rc);
+            }
+            id = find.Int(0);
+        }
+        handle = NewHandle(id);
+        return kErrorSuccess;
+    }
+
+    std::int32_t CreateKey(RegistryRoot root, const std::string& path,
+                           RegistryHandle& handle) override {
+        std::lock_guard lock(mutex_);
+        handle = 0;
+        if (root != kHkeyCurrentUser) {
+            return kErrorInvalidHandle;
+        }
+        const auto names = SplitKeyPath(path);
+        if (!names) {
+            return kErrorBadPathname;
+        }
+        WriteTransaction transaction(db_.get());
+        if (transaction.beginResult() != SQLITE_OK) {
+            return ErrorFromSqlite(transaction.beginResult());
+        }
+        std::int64_t id = kRootKeyId;
+        for (const auto& name : *names) {
+            Statement insert(db_.get(),
+                             "INSERT INTO reg_keys(parent, name) VALUES(?1, ?2) "
+                             "ON CONFLICT(parent, name) DO NOTHING");
+            insert.Bind(1, id);
+            insert.Bind(2, name);
+            if (const int rc = insert.Step(); rc != SQLITE_DONE) {
+                return ErrorFromSqlite(rc);
+            }
+            Statement find(db_.get(), "SELECT id FROM reg_keys WHERE parent = ?1 AND name = ?2");
+            find.Bind(1, id);
+            find.Bind(2, name);
+            if (const int rc = find.Step(); rc != SQLITE_ROW) {
+                return ErrorFromSqlite(rc == SQLITE_DONE ? SQLITE_CORRUPT : rc);
+            }
+            id = find.Int(0);
+        }
+        if (const int rc = transaction.Commit(); rc != SQLITE_OK) {
+            return ErrorFromSqlite(rc);
+        }
+        handle = NewHandle(id);
+        return kErrorSuccess;
+    }
+
+    std::int32_t QueryValue(RegistryHandle handle, const std::string& name, std::uint32_t& kind,
+                            std::uint8_t* data, std::uint32_t& size) override {
+        std::lock_guard lock(mutex_);
+        std::int64_t keyId = 0;
+        if (const auto rc = LiveKey(handle, keyId); rc != kErrorSuccess) {
+            return rc;
+        }
+        Statement find(db_.get(),
+                       "SELECT kind, data FROM reg_values WHERE key_id = ?1 AND name = ?2");
+        find.Bind(1, keyId);
+        find.Bind(2, CName(name));
+        const int rc = find.Step();
+        if (rc == SQLITE_DONE) {
+            return kErrorFileNotFound;
+        }
+        if (rc != SQLITE_ROW) {
+            return ErrorFromSqlite(rc);
+        }
+        const auto stored = find.Blob(1);
+        kind = static_cast<std::uint32_t>(find.Int(0));
+        const auto storedSize = static_cast<std::uint32_t>(stored.size());
+        if (data == nullptr) {
+            size = storedSize;
+            return kErrorSuccess;
+        }
+        if (size < storedSize) {
+            size = storedSize;
+            return kErrorMoreData;
+        }
+        std::copy(stored.begin(), stored.end(), data);
+        size = storedSize;
+        return kErrorSuccess;
+    }
+
+    std::int32_t SetValue(RegistryHandle handle, const std::string& name, std::uint32_t kind,
+                          const std::uint8_t* data, std::uint32_t size) override {
+        std::lock_guard lock(mutex_);
+        if (data == nullptr && size != 0) {
+            return kErrorInvalidParameter;
+        }
+        WriteTransaction transaction(db_.get());
+        if (transaction.beginResult() != SQLITE_OK) {
+            return ErrorFromSqlite(transaction.beginResult());
+        }
+        std::int64_t keyId = 0;
+        if (const auto rc = LiveKey(handle, keyId); rc != kErrorSuccess) {
+            return rc;
+        }
+        // Replacing keeps the name's stored case, as the registry does.
+        Statement upsert(db_.get(),
+                         "INSERT INTO reg_values(key_id, name, kind, data) VALUES(?1, ?2, ?3, ?4) "
+                         "ON CONFLICT(key_id, name) DO UPDATE SET kind = excluded.kind, "
+                         "data = excluded.data");
+        upsert.Bind(1, keyId);
+        upsert.Bind(2, CName(name));
+        upsert.Bind(3, static_cast<std::int64_t>(kind));
+        upsert.BindBlob(4, data, size);
+        if (const int rc = upsert.Step(); rc != SQLITE_DONE) {
+            return ErrorFromSqlite(rc);
+        }
+        return ErrorFromSqlite(transaction.Commit());
+    }
+
+    std::int32_t CloseKey(RegistryHandle handle) override {
+        std::lock_guard lock(mutex_);
+        return handles_.erase(handle) == 1 ? kErrorSuccess : kErrorInvalidHandle;
+    }
+
+    std::int32_t EnumValues(RegistryHandle handle,
+                            std::vector<RegistryValueEntry>& values) override {
+        std::lock_guard lock(mutex_);
+        values.clear();
+        std::int64_t keyId = 0;
+        if (const auto rc = LiveKey(handle, keyId); rc != kErrorSuccess) {
+            return rc;
+        }
+        Statement all(db_.get(),
+                      "SELECT name, kind, data FROM reg_values WHERE key_id = ?1 ORDER BY name");
+        all.Bind(1, keyId);
+        int rc = SQLITE_OK;
+        while ((rc = all.Step()) == SQLITE_ROW) {
+            values.push_back({all.Text(0), static_cast<std::uint32_t>(all.Int(1)), all.Blob(2)});
+        }
+        return rc == SQLITE_DONE ? kErrorSuccess : ErrorFromSqlite(rc);
+    }
+
+    std::int32_t DeleteValue(RegistryHandle handle, const std::string& name) override {
+        std::lock_guard lock(mutex_);
+        WriteTransaction transaction(db_.get());
+        if (transaction.beginResult() != SQLITE_OK) {
+            return ErrorFromSqlite(transaction.beginResult());
+        }
+        std::int64_t keyId = 0;
+        if (const auto rc = LiveKey(handle, keyId); rc != kErrorSuccess) {
+            return rc;
+        }
+        Statement remove(db_.get(), "DELETE FROM reg_values WHERE key_id = ?1 AND name = ?2");
+        remove.Bind(1, keyId);
+        remove.Bind(2, CName(name));
+        if (const int rc = remove.Step(); rc != SQLITE_DONE) {
+            return ErrorFromSqlite(rc);
+        }
+        if (sqlite3_changes(db_.get()) == 0) {
+            return kErrorFileNotFound;
+        }
+        return ErrorFromSqlite(transaction.Commit());
+    }
+
+    std::int32_t DeleteKeyTree(RegistryRoot root, const std::string& path) override {
+        RegistryHandle handle = 0;
+        if (const auto rc = OpenKey(root, path, handle); rc != kErrorSuccess) {
+            return rc;
+        }
+        std::lock_guard lock(mutex_);
+        const std::int64_t keyId = handles_[handle];
+        handles_.erase(handle);
+        if (keyId == kRootKeyId) {
+            return kErrorAccessDenied;
+        }
+        WriteTransaction transaction(db_.get());
+        if (transaction.beginResult() != SQLITE_OK) {
+            return ErrorFromSqlite(transaction.beginResult());
+        }
+        // The key and everything below it, values first.
+        constexpr char kTree[] =
+            "WITH RECURSIVE tree(id) AS (SELECT ?1 UNION ALL "
+            "SELECT k.id FROM reg_keys k JOIN tree ON k.parent = tree.id) ";
+        const std::string removeValues =
+            std::string(kTree) + "DELETE FROM reg_values WHERE key_id IN (SELECT id FROM tree)";
+        const std::string removeKeys =
+            std::string(kTree) + "DELETE FROM reg_keys WHERE id IN (SELECT id FROM tree)";
+        for (const auto& sql : {removeValues, removeKeys}) {
+            Statement remove(db_.get(), sql.c_str());
+            remove.Bind(1, keyId);
+            if (const int rc = remove.Step(); rc != SQLITE_DONE) {
+                return ErrorFromSqlite(rc);
+            }
+        }
+        return ErrorFromSqlite(transaction.Commit());
+    }
+
+private:
+    RegistryHandle NewHandle(std::int64_t keyId) {
+        const RegistryHandle handle = ++lastHandle_;
+        handles_[handle] = keyId;
+        return handle;
+    }
+
+    // The key behind a handle; a key deleted since it was opened (by another process, say)
+    // answers as the registry does.
+    std::int32_t LiveKey(RegistryHandle handle, std::int64_t& keyId) {
+        const auto found = handles_.find(handle);
+        if (found == handles_.end()) {
+            return kErrorInvalidHandle;
+        }
+        Statement exists(db_.get(), "SELECT 1 FROM reg_keys WHERE id = ?1");
+        exists.Bind(1, found->second);
+        const int rc = exists.Step();
+        if (rc == SQLITE_DONE) {
+            return kErrorKeyDeleted;
+        }
+        if (rc != SQLITE_ROW) {
+            return ErrorFromSqlite(rc);
+        }
+        keyId = found->second;
+        return kErrorSuccess;
+    }
+
+    Connection db_;
+    std::mutex mutex_;
+    std::map<RegistryHandle, std::int64_t> handles_;
+    RegistryHandle lastHandle_ = 0;
+};
+
+std::string SqliteMessage(sqlite3* db, int rc) {
+    return db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+}
+
+// A file descriptor closed on scope exit.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    [[nodiscard]] int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// Creates the folder (and missing folders above it) mode 0700, and narrows the store's own
+// folder to 0700 when someone widened it: the accounts must not be readable by other users.
+bool MakePrivateFolder(const fs::path& folder, std::string& error) {
+    std::error_code ec;
+    fs::path partial;
+    for (const auto& part : folder) {
+        partial /= part;
+        if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
+            error = "cannot create the folder " + partial.string() + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        error = folder.string() + " is not a folder";
+        return false;
+    }
+    if ((info.st_mode & 077) != 0 && info.st_uid == ::geteuid()) {
+        ::chmod(folder.c_str(), 0700);
+    }
+    return true;
+}
+
+// Creates the file mode 0600 before SQLite sees it (SQLite would create it 0644 less the
+// umask; its journal files take the mode of the database file).
+bool MakePrivateFile(const fs::path& file, std::string& error) {
+    const FileDescriptor fd(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (fd.get() < 0) {
+        error = "cannot open " + file.string() + ": " + std::strerror(errno);
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        error = file.string() + " is not a regular file";
+        return false;
+    }
+    if (info.st_uid != ::geteuid()) {
+        error = file.string() + " belongs to another user";
+        return false;
+    }
+    if ((info.st_mode & 077) != 0 && ::fchmod(fd.get(), 0600) != 0) {
+        error = "cannot make " + file.string() + " private: " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+enum class Check { kReady, kDamaged, kFailed };
+
+struct CheckedConnection {
+    Check check = Check::kFailed;
+    Connection db;
+    std::string error;
+};
+
+// Opens the file as our database, creating the schema in an empty one. kDamaged: the file is
+// not a database, is corrupt, or is some other program's database.
+CheckedConnection OpenChecked(const fs::path& file) {
+    CheckedConnection result;
+    sqlite3* raw = nullptr;
+    const int openRc =
+        sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    Connection db(raw);
+    if (openRc != SQLITE_OK) {
+        result.check = IsDamage(openRc) ? Check::kDamaged : Check::kFailed;
+        result.error = SqliteMessage(db.get(), openRc);
+        return result;
+    }
+    sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
+    sqlite3_extended_result_codes(db.get(), 1);
+    auto fail = [&](int rc) {
+        result.check = IsDamage(rc) ? Check::kDamaged : Check::kFailed;
+        result.error = SqliteMessage(db.get(), rc);
+        return std::move(result);
+    };
+    if (const int rc = sqlite3_exec(db.get(), "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL",
+                                    nullptr, nullptr, nullptr);
+        rc != SQLITE_OK) {
+        return fail(rc);
+    }
+    {
+        WriteTransaction transaction(db.get());
+        if (transaction.beginResult() != SQLITE_OK) {
+            return fail(transaction.beginResult());
+        }
+        Statement identity(db.get(),
+                           "SELECT (SELECT application_id FROM pragma_application_id), "
+                           "(SELECT count(*) FROM sqlite_schema)");
+        if (const int rc = identity.Step(); rc != SQLITE_ROW) {
+            return fail(rc);
+        }
+        const auto applicationId = identity.Int(0);
+        const auto tables = identity.Int(1);
+        if (applicationId != kApplicationId && (applicationId != 0 || tables != 0)) {
+            result.check = Check::kDamaged;
+            result.error = "the file is not a vellamark settings database";
+            return result;
+        }
+        Statement quickCheck(db.get(), "PRAGMA quick_check");
+        if (const int rc = quickCheck.Step(); rc != SQLITE_ROW) {
+            return fail(rc);
+        }
+        if (quickCheck.Text(0) != "ok") {
+            result.check = Check::kDamaged;
+            result.error = "the database is damaged: " + quickCheck.Text(0);
+            return result;
+        }
+        if (tables == 0) {
+            const std::string setup =
+                std::string(kSchema) + "PRAGMA application_id=" + std::to_string(kApplicationId) +
+                ";PRAGMA user_version=" + std::to_string(kSchemaVersion) + ";";
+            if (const int rc = sqlite3_exec(db.get(), setup.c_str(), nullptr, nullptr, nullptr);
+                rc != SQLITE_OK) {
+                return fail(rc);
+            }
+        }
+        if (const int rc = transaction.Commit(); rc != SQLITE_OK) {
+            return fail(rc);
+        }
+    }
+    result.check = Check::kReady;
+    result.db = std::move(db);
+    return result;
+}
+
+std::string UtcStamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%d-%H%M%SZ", &utc);
+    return text;
+}
+
+// Moves the damaged file and its journal files to names of their own. Never replaces a file.
+bool MoveAside(const fs::path& file, fs::path& aside, std::string& error) {
+    const std::string stem = file.string() + ".damaged-" + UtcStamp();
+    aside = stem;
+    for (int n = 1; fs::exists(fs::symlink_status(aside)); ++n) {
+        aside = stem + "-" + std::to_string(n);
+    }
+    // The journal goes with its database: a hot journal left beside a fresh database would be
+    // rolled back into it.
+    for (const char* suffix : {"-journal", "-wal", "-shm"}) {
+        const fs::path companion = file.string() + suffix;
+        if (fs::exists(fs::symlink_status(companion))) {
+            ::rename(companion.c_str(), (aside.string() + suffix).c_str());
+        }
+    }
+    if (::rename(file.c_str(), aside.c_str()) != 0) {
+        error = "cannot move " + file.string() + " aside: " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+SqliteRegistryOpening OpenSqliteRegistry(const fs::path& file) {
+    SqliteRegistryOpening opening;
+    if (!MakePrivateFolder(file.parent_path().empty() ? fs::path(".") : file.parent_path(),
+                           opening.error) ||
+        !MakePrivateFile(file, opening.error)) {
+        return opening;
+    }
+    auto checked = OpenChecked(file);
+    if (checked.check == Check::kDamaged) {
+        // Two launchers may find the damage at once: one moves the file aside under this lock,
+        // the other then finds the fresh database and keeps it.
+        const fs::path lockPath = file.string() + ".lock";
+        const FileDescriptor lock(
+            ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+        if (lock.get() < 0 || ::flock(lock.get(), LOCK_EX) != 0) {
+            opening.error = "cannot lock " + lockPath.string() + ": " + std::strerror(errno);
+            return opening;
+        }
+        checked = OpenChecked(file);
+        if (checked.check == Check::kDamaged) {
+            const std::string why = checked.error;
+            checked.db.reset();
+            fs::path aside;
+            if (!MoveAside(file, aside, opening.error) || !MakePrivateFile(file, opening.error)) {
+                return opening;
+            }
+            opening.movedAsideTo = aside;
+            checked = OpenChecked(file);
+            opening.damage = why;
+        }
+    }
+    if (checked.check != Check::kReady) {
+        opening.error = "cannot open " + file.string() + ": " + checked.error;
+        return opening;
+    }
+    opening.backend = std::make_unique<SqliteBackend>(std::move(checked.db));
+    return opening;
+}
+
+std::optional<fs::path> UserRegistryDatabasePath() {
+    fs::path config;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && fs::path(xdg).is_absolute()) {
+        config = xdg;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (!home || !*home) {
+            const passwd* user = ::getpwuid(::geteuid());
+            home = user ? user->pw_dir : nullptr;
+        }
+        if (!home || !*home) {
+            return std::nullopt;
+        }
+        config = fs::path(home) / ".config";
+    }
+    return config / "vellamark" / "registry.sqlite3";
+}
+
+}  // namespace vellamark

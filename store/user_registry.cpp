@@ -1,0 +1,82 @@
+#include "store/user_registry.h"
+
+#ifdef _WIN32
+#include "store/win32_registry.h"
+#else
+#include "store/sqlite_registry.h"
+#endif
+
+namespace vellamark {
+namespace {
+
+class UnavailableRegistry final : public RegistryBackend {
+public:
+    explicit UnavailableRegistry(std::int32_t code) : code_(code) {}
+
+    std::int32_t OpenKey(RegistryRoot, const std::string&, RegistryHandle& handle) override {
+        handle = 0;
+        return code_;
+    }
+    std::int32_t CreateKey(RegistryRoot, const std::string&, RegistryHandle& handle) override {
+        handle = 0;
+        return code_;
+    }
+    std::int32_t QueryValue(RegistryHandle, const std::string&, std::uint32_t&, std::uint8_t*,
+                            std::uint32_t&) override {
+        return kErrorInvalidHandle;
+    }
+    std::int32_t SetValue(RegistryHandle, const std::string&, std::uint32_t, const std::uint8_t*,
+                          std::uint32_t) override {
+        return kErrorInvalidHandle;
+    }
+    std::int32_t CloseKey(RegistryHandle) override { return kErrorInvalidHandle; }
+    std::int32_t EnumValues(RegistryHandle, std::vector<RegistryValueEntry>& values) override {
+        values.clear();
+        return kErrorInvalidHandle;
+    }
+    std::int32_t DeleteValue(RegistryHandle, const std::string&) override {
+        return kErrorInvalidHandle;
+    }
+    std::int32_t DeleteKeyTree(RegistryRoot, const std::string&) override { return code_; }
+
+private:
+    std::int32_t code_;
+};
+
+}  // namespace
+
+std::shared_ptr<RegistryBackend> MakeUnavailableRegistry(std::int32_t code) {
+    return std::make_shared<UnavailableRegistry>(code);
+}
+
+#ifdef _WIN32
+
+UserRegistry OpenUserRegistry() {
+    return {MakeWin32Registry(), {}};
+}
+
+#else
+
+UserRegistry OpenUserRegistry() {
+    const auto path = UserRegistryDatabasePath();
+    if (!path) {
+        return {MakeUnavailableRegistry(kErrorRegistryIoFailed),
+                "The settings cannot be kept: there is no home folder (HOME is not set)."};
+    }
+    auto opening = OpenSqliteRegistry(*path);
+    if (!opening.backend) {
+        return {MakeUnavailableRegistry(kErrorRegistryIoFailed),
+                "The settings cannot be kept: " + opening.error};
+    }
+    UserRegistry user{std::move(opening.backend), {}};
+    if (opening.movedAsideTo) {
+        user.problem = "The settings database " + path->string() + " could not be read (" +
+                       opening.damage + "); it was moved to " + opening.movedAsideTo->string() +
+                       " and a new one was started.";
+    }
+    return user;
+}
+
+#endif
+
+}  // namespace vellamark
