@@ -1,0 +1,191 @@
+#include "launch/login_page.h"
+
+namespace vellamark {
+namespace {
+
+void AppendNumericReference(std::string& out, std::uint32_t codePoint) {
+    out += "&#";
+    out += std::to_string(codePoint);
+    out += ';';
+}
+
+// Decodes one UTF-8 sequence at pos; a malformed one yields U+FFFD and consumes one byte.
+std::uint32_t NextCodePoint(std::string_view text, std::size_t& pos) {
+    const auto lead = static_cast<unsigned char>(text[pos]);
+    std::size_t length = 0;
+    std::uint32_t value = 0;
+    std::uint32_t minimum = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        value = lead & 0x1Fu;
+        minimum = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        value = lead & 0x0Fu;
+        minimum = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        value = lead & 0x07u;
+        minimum = 0x10000;
+    } else {
+        ++pos;
+        return 0xFFFD;
+    }
+    if (pos + length > text.size()) {
+        ++pos;
+        return 0xFFFD;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[pos + k]);
+        if ((next & 0xC0) != 0x80) {
+            ++pos;
+            return 0xFFFD;
+        }
+        value = (value << 6) | (next & 0x3Fu);
+    }
+    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+        ++pos;
+        return 0xFFFD;
+    }
+    pos += length;
+    return value;
+}
+
+}  // namespace
+
+std::string QuotedAttributeValue(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 2);
+    out += '"';
+    for (std::size_t pos = 0; pos < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[pos]);
+        if (byte >= 0x80) {
+            // The page file declares iso-8859-1 while the program's text is UTF-8: a reference
+            // keeps a non-ASCII character intact under any declared character set.
+            AppendNumericReference(out, NextCodePoint(text, pos));
+            continue;
+        }
+        ++pos;
+        switch (byte) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            default:
+                // Control characters as references keep the page on one line and are not
+                // folded by the parser's line-break normalisation.
+                if (byte < 0x20 || byte == 0x7F) {
+                    AppendNumericReference(out, byte);
+                } else {
+                    out += static_cast<char>(byte);
+                }
+        }
+    }
+    out += '"';
+    return out;
+}
+
+std::string CreateFormCore(const LoginFormValues& values) {
+    std::string form;
+    form += "<form name=frm1 id=frm1 action=";
+    form += QuotedAttributeValue(values.checkUrl);
+    form += " method=post><input type=hidden name=username value=";
+    form += QuotedAttributeValue(values.username);
+    form += "><input type=hidden name=password value=";
+    form += QuotedAttributeValue(values.password);
+    form += "><input type=hidden name=time value=";
+    form += QuotedAttributeValue(values.time);
+    form += "><input type=hidden name=seed value=";
+    form += QuotedAttributeValue(std::to_string(values.seed));
+    form += "><input type=hidden name=pin1 value=";
+    form += QuotedAttributeValue(values.pin1);
+    form += "><input type=hidden name=pin2 value=";
+    form += QuotedAttributeValue(values.pin2);
+    form += "><input type=hidden name=pin3 value=";
+    form += QuotedAttributeValue(values.pin3);
+    form += "><input type=hidden name=appver value=";
+    form += QuotedAttributeValue(values.version);
+    return form;
+}
+
+std::string CreateShortForm(const LoginFormValues& values) {
+    return CreateFormCore(values) + "><input type=submit></form>";
+}
+
+std::string CreateFullPage(const LoginFormValues& values, std::string_view serviceOrigin) {
+    return CreatePageHeader(serviceOrigin) + CreateFormCore(values) +
+           "><p style=\"text-align:right;width:95%\"><input type=submit value=\"Login\" "
+           "style=\"FONT-SIZE: 11px;FONT-FAMILY: Verdana, Arial, Helvetica, "
+           "sans-serif;\"></p></form>" +
+           CreatePageFooter(serviceOrigin);
+}
+
+std::string CreatePageHeader(std::string_view serviceOrigin) {
+    const std::string origin(serviceOrigin);
+    std::string page;
+    // The head. The style sheet's rel attribute holds the absolute address and its href a
+    // relative name: the service's pages have always been written that way.
+    page += "<html><head><title>Vellamark from Ostrand</title>";
+    page += "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">";
+    page += "<link rel=\"" + origin + "/stylesheet\" href=\"p_style.css\" type=\"text/css\">";
+    page += "<script src=\"" + origin +
+            "/vellamar.js\" language=\"javascript\" type=\"text/javascript\"></script>";
+    page +=
+        "<link href=\"" + origin + "/CalendarControl.css\" rel=\"stylesheet\" type=\"text/css\" />";
+    page += "<script src=\"" + origin + "/CalendarControl.js\" language=\"javascript\"></script>";
+    page += "<script src=\"" + origin + "/ComboControl.js\" language=\"javascript\"></script>";
+    page +=
+        "</head><body topmargin=2 onload=\"javascript:window.status='Vellamark from OstRand'\">";
+
+    // The banner; the second logo stays commented out.
+    page +=
+        "<table width=\"100%\" height=41 border=0 cellspacing=0 cellpadding=0>"
+        "<tr height=18><td width=\"60%\" rowspan=2 valign=bottom "
+        "style=\"padding-top:0px;padding-left:85px\"><img src=\"" +
+        origin + "/include/logo.gif\">&nbsp;<!-- <img src=\"" + origin +
+        "/include/logo2.gif\"> -->&nbsp;&nbsp;&nbsp; &nbsp;&nbsp;</td></tr>"
+        "<tr height=25px><td>&nbsp;</td></tr></td></table>";
+    // The layout table; its wide cell stays open and holds everything that follows.
+    page +=
+        "<p><center><table width=750 border=0>"
+        "<tr><td colspan=2 height=2 style=\"BACKGROUND-COLOR: transparent\">"
+        "<img src=\"transparent.gif\" height=2></td></tr>"
+        "<tr><td width=\"2%\" style=\"BACKGROUND-COLOR: transparent\">&nbsp;</td>"
+        "<td width=\"98%\" style=\"BACKGROUND-COLOR: transparent\" valign=top>";
+
+    // The framed message; its text cell stays open so the form follows the sentence.
+    page += "<span class=heading>&nbsp; </span><p>";
+    page +=
+        "<table cellspacing=0 cellpadding=0 border=0 style=\"background-color:#CEDEFA;"
+        "FONT-SIZE: 11px;FONT-FAMILY: Verdana, Arial, Helvetica, sans-serif;\">"
+        "<tr><td width=14 valign=top><img src=" +
+        origin +
+        "/include/ez1ul.jpg width=\"15\" height=\"15\"></td><td>&nbsp;</td>"
+        "<td width=14 valign=top rowspan=2><img src=" +
+        origin +
+        "/include/ez1ur.jpg width=\"15\" height=\"15\"></td></tr>"
+        "<tr><td></td><td valign=top>Your login credentials have been loaded into this page, "
+        "click 'Login' below to access the system.";
+    return page;
+}
+
+std::string CreatePageFooter(std::string_view serviceOrigin) {
+    const std::string origin(serviceOrigin);
+    return "</td></tr><tr><td rowspan=2 width=14><img src=" + origin +
+           "/include/ez1ll.jpg width=\"15\" height=\"15\"></td><td></td><td rowspan=2 "
+           "width=14><img src=" +
+           origin + "/include/ez1lr.jpg width=\"15\" height=\"15\"></td></tr></table>";
+}
+
+}  // namespace vellamark
