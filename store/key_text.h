@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vellamark {
+
+// Seconds since 1 January 1601, 00:00 (the epoch of Windows file times).
+using FileTimeSeconds = std::int64_t;
+inline constexpr std::int64_t kFileTimeToUnixSeconds = 11644473600;
+
+// A file time (100-nanosecond intervals since 1601, as two 32-bit halves, low first) to whole
+// seconds: the whole hours rounded to the nearest (a tie to the even one), then the remaining
+// seconds, which may be negative, also rounded to the nearest whole second.
+[[nodiscard]] FileTimeSeconds FileTimeToDate(std::uint32_t low, std::uint32_t high);
+
+// The same rule for a time given as seconds and nanoseconds since 1970 (statx, stat).
+[[nodiscard]] std::int64_t NearestWholeSecond(std::int64_t seconds, std::int64_t nanoseconds);
+
+// The key text of a moment: full weekday name, four-digit year, full month name, two-digit day,
+// hour (00-23), minute and second, nothing between them, with the names of the C library's
+// current LC_TIME locale. utc: render in UTC, otherwise in the local time zone. nullopt when the
+// moment cannot be represented. The text is UTF-8.
+[[nodiscard]] std::optional<std::string> RenderKeyText(std::int64_t unixSeconds, bool utc);
+
+// The key text as the key derivation reads it: one character for each character, so a name
+// with letters outside ASCII (each several UTF-8 bytes) gives a key of the same length as the
+// same name held as 16-bit characters. Every such letter becomes "?", which reads as no
+// hexadecimal digit, as the letter itself would.
+[[nodiscard]] std::string KeyTextCharacters(std::string_view utf8);
+
+// The creation time of the file, in whole seconds since 1970: Windows' creation time; elsewhere
+// the birth time (statx), or the modification time where the file system keeps no birth time.
+// nullopt when the file or its times cannot be read.
+[[nodiscard]] std::optional<std::int64_t> FileCreationTime(const std::string& path);
+
+}  // namespace vellamark
