@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "cipher/blowfish_state.h"
+
+// The 16 rounds, inlined into the key schedule and the byte-array routines. Several independent
+// blocks ("lanes") go through each round together: each block's rounds form one long chain of
+// dependent table loads, and working on several chains at once keeps the CPU busy while each
+// load is in flight. One lane is the plain single-block cipher.
+
+namespace vellamark::detail {
+
+[[nodiscard]] inline std::uint32_t RoundF(const BlowfishState& state, std::uint32_t x) {
+    const auto& s = state.SBoxes;
+    return ((s[0][x >> 24] + s[1][(x >> 16) & 0xFF]) ^ s[2][(x >> 8) & 0xFF]) + s[3][x & 0xFF];
+}
+
+// Without the exchange of halves after each round: two rounds per step, the halves trading
+// roles, and one exchange at the end (16 exchanges with the last one undone).
+template <std::size_t Lanes>
+inline void EncipherLanes(const BlowfishState& state, std::uint32_t* left, std::uint32_t* right) {
+    const auto& p = state.PArray;
+    for (std::size_t i = 0; i < 16; i += 2) {
+        for (std::size_t k = 0; k < Lanes; ++k) {
+            left[k] ^= p[i];
+            right[k] ^= RoundF(state, left[k]);
+            right[k] ^= p[i + 1];
+            left[k] ^= RoundF(state, right[k]);
+        }
+    }
+    for (std::size_t k = 0; k < Lanes; ++k) {
+        const std::uint32_t l = left[k];
+        left[k] = right[k] ^ p[17];
+        right[k] = l ^ p[16];
+    }
+}
+
+template <std::size_t Lanes>
+inline void DecipherLanes(const BlowfishState& state, std::uint32_t* left, std::uint32_t* right) {
+    const auto& p = state.PArray;
+    for (std::size_t i = 17; i > 1; i -= 2) {
+        for (std::size_t k = 0; k < Lanes; ++k) {
+            left[k] ^= p[i];
+            right[k] ^= RoundF(state, left[k]);
+            right[k] ^= p[i - 1];
+            left[k] ^= RoundF(state, right[k]);
+        }
+    }
+    for (std::size_t k = 0; k < Lanes; ++k) {
+        const std::uint32_t l = left[k];
+        left[k] = right[k] ^ p[0];
+        right[k] = l ^ p[1];
+    }
+}
+
+}  // namespace vellamark::detail
