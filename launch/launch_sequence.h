@@ -11,9 +11,9 @@ namespace vellamark {
 // A local date and time as the clock gives it.
 struct LocalDateTime {
     int year = 0;
-    int month = 0;   // 1..12
-    int day = 0;     // 1..31
-    int hour = 0;    // 0..23
+    int month = 0;  // 1..12
+    int day = 0;    // 1..31
+    int hour = 0;   // 0..23
     int minute = 0;
     int second = 0;
 };
@@ -50,5 +50,25 @@ void LoginToService(const MMain& values, const LaunchFlags& flags, LaunchEnviron
 
 // The version text of this build: "3.0.38".
 [[nodiscard]] std::string ProgramVersionText();
+
+// What one launch left behind: its step log (each line ends with CR LF) and the exit code the
+// program ends with (0 when the browser was shown, non-zero after a failure, which has already
+// been reported in one message box).
+struct LaunchOutcome {
+    std::string launchLog;
+    int exitCode = 0;
+};
+
+// Opens the browser, puts the login form into it or opens the login page file, and shows the
+// browser. Does not end the program: LoginToService does, with the outcome's exit code.
+[[nodiscard]] LaunchOutcome LaunchBrowserLogin(const std::string& checkUrl,
+                                               const std::string& username,
+                                               const std::string& password,
+                                               const std::string& version, const std::string& pin,
+                                               const LaunchFlags& flags, LaunchEnvironment& env);
+
+// Polls the browser every 50 ms while it is busy, at most 101 times, creeping the progress bar
+// towards 100 but never above the ceiling (0..100); sets the status texts at 40 and 80.
+void WaitWhileBrowserBusy(BrowserDriver& browser, LaunchUi& ui, int ceiling);
 
 }  // namespace vellamark
