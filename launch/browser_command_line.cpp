@@ -1,0 +1,139 @@
+#include "launch/browser_command_line.h"
+
+#include <cctype>
+#include <filesystem>
+
+namespace vellamark {
+
+std::vector<std::string> ChromiumArguments(const BrowserCommandLineSettings& s) {
+    std::vector<std::string> args;
+    if (s.pipeIn.empty()) {
+        args.emplace_back("--remote-debugging-pipe");
+    } else {
+        args.push_back("--remote-debugging-io-pipes=" + s.pipeIn + "," + s.pipeOut);
+    }
+    args.push_back("--user-data-dir=" + s.profileDir);
+    // Out of sight until the launch shows the window maximised.
+    args.emplace_back("--window-position=-32000,-32000");
+    for (const char* flag : {"--no-first-run", "--no-default-browser-check",
+                             "--disable-background-networking", "--disable-component-update",
+                             "--disable-sync", "--disable-backgrounding-occluded-windows",
+                             "--disable-renderer-backgrounding", "--password-store=basic"}) {
+        args.emplace_back(flag);
+    }
+    // Chromium refuses to start as root with its sandbox on; anyone else keeps the sandbox.
+    if (s.runningAsRoot) {
+        args.emplace_back("--no-sandbox");
+    }
+    args.push_back("--app=" + std::string(kAppStartAddress));
+    return args;
+}
+
+std::string QuoteWindowsArgument(std::string_view argument) {
+    if (!argument.empty() && argument.find_first_of(" \t\n\v\"") == std::string_view::npos) {
+        return std::string(argument);
+    }
+    // Backslashes are literal except in a run that ends at a quote: such a run is doubled,
+    // and so is a run before the closing quote we add.
+    std::string quoted = "\"";
+    std::size_t backslashes = 0;
+    for (char c : argument) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == '"') {
+            quoted.append(backslashes * 2 + 1, '\\');
+        } else {
+            quoted.append(backslashes, '\\');
+        }
+        backslashes = 0;
+        quoted.push_back(c);
+    }
+    quoted.append(backslashes * 2, '\\');
+    quoted.push_back('"');
+    return quoted;
+}
+
+std::string WindowsCommandLine(std::string_view program,
+                               const std::vector<std::string>& arguments) {
+    // The program name is read by different rules (no backslash escapes), and may not hold a
+    // quote at all, so it is simply wrapped in quotes.
+    std::string line = "\"" + std::string(program) + "\"";
+    for (const auto& argument : arguments) {
+        line.push_back(' ');
+        line += QuoteWindowsArgument(argument);
+    }
+    return line;
+}
+
+namespace {
+
+bool HasScheme(std::string_view address) {
+    // A scheme is a letter and then letters, digits, '+', '-' or '.', before a colon. One
+    // letter before a colon is a Windows drive, not a scheme.
+    const auto colon = address.find(':');
+    if (colon == std::string_view::npos || colon < 2 ||
+        !std::isalpha(static_cast<unsigned char>(address[0]))) {
+        return false;
+    }
+    for (std::size_t i = 1; i < colon; ++i) {
+        const auto c = static_cast<unsigned char>(address[i]);
+        if (!std::isalnum(c) && c != '+' && c != '-' && c != '.') {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string PercentEncodePath(std::string_view path) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (char ch : path) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/' ||
+            c == ':') {
+            out.push_back(ch);
+        } else {
+            out.push_back('%');
+            out.push_back(kHex[c >> 4]);
+            out.push_back(kHex[c & 0xF]);
+        }
+    }
+    return out;
+}
+
+bool IsDrivePath(std::string_view p) {
+    return p.size() >= 2 && std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':';
+}
+
+}  // namespace
+
+std::string AddressToUrl(std::string_view address) {
+    if (address.empty() || HasScheme(address)) {
+        return std::string(address);
+    }
+    std::string path(address);
+    const bool windowsLike = IsDrivePath(path) || path.rfind("\\\\", 0) == 0;
+    if (!windowsLike && path.front() != '/') {
+        std::error_code ec;
+        auto absolute = std::filesystem::absolute(std::filesystem::path(path), ec);
+        if (!ec) {
+            path = absolute.generic_string();
+        }
+    }
+    for (auto& c : path) {
+        if (c == '\\') {
+            c = '/';
+        }
+    }
+    if (path.rfind("//", 0) == 0) {
+        return "file:" + PercentEncodePath(path);  // a UNC path: the host follows file://
+    }
+    if (IsDrivePath(path)) {
+        return "file:///" + PercentEncodePath(path);
+    }
+    return "file://" + PercentEncodePath(path);
+}
+
+}  // namespace vellamark

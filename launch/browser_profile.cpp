@@ -1,0 +1,82 @@
+#include "launch/browser_profile.h"
+
+#include <atomic>
+#include <filesystem>
+#include <vector>
+
+namespace vellamark {
+
+namespace fs = std::filesystem;
+
+std::string DefaultProfileRoot(const EnvironmentLookup& env) {
+#ifdef _WIN32
+    if (auto local = env("LOCALAPPDATA"); local && !local->empty()) {
+        return (fs::path(*local) / "vellamark" / "profiles").string();
+    }
+    return {};
+#else
+    if (auto cache = env("XDG_CACHE_HOME"); cache && !cache->empty() && cache->front() == '/') {
+        return (fs::path(*cache) / "vellamark" / "profiles").string();
+    }
+    if (auto home = env("HOME"); home && !home->empty()) {
+        return (fs::path(*home) / ".cache" / "vellamark" / "profiles").string();
+    }
+    return {};
+#endif
+}
+
+ProfileFolder CreateLaunchProfile(const std::string& root) {
+    if (root.empty()) {
+        return {{},
+                "There is no folder for the browser profile: set HOME (or XDG_CACHE_HOME; on "
+                "Windows LOCALAPPDATA)."};
+    }
+    std::error_code ec;
+    fs::create_directories(root, ec);
+    if (ec) {
+        return {{}, "Could not create the browser profile folder " + root + ": " + ec.message()};
+    }
+    // The name only has to be new; time and a counter make it so, and sort by age.
+    static std::atomic<unsigned> counter{0};
+    const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                         std::chrono::system_clock::now().time_since_epoch())
+                         .count();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const fs::path dir = fs::path(root) / ("launch-" + std::to_string(now) + "-" +
+                                               std::to_string(counter.fetch_add(1)));
+        if (fs::create_directory(dir, ec)) {
+            fs::permissions(dir, fs::perms::owner_all, fs::perm_options::replace, ec);
+            return {dir.string(), {}};
+        }
+        if (ec) {
+            return {{}, "Could not create a browser profile in " + root + ": " + ec.message()};
+        }
+    }
+    return {{}, "Could not find a free name for a browser profile in " + root + "."};
+}
+
+int RemoveStaleProfiles(const std::string& root) {
+    std::error_code ec;
+    std::vector<fs::path> dirs;
+    for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeError;
+        if (it->is_directory(typeError) && !it->is_symlink(typeError)) {
+            dirs.push_back(it->path());
+        }
+    }
+    int removed = 0;
+    const auto now = fs::file_time_type::clock::now();
+    for (const auto& dir : dirs) {
+        std::error_code timeError;
+        const auto written = fs::last_write_time(dir, timeError);
+        if (timeError || now - written < kProfileGrace) {
+            continue;
+        }
+        if (RemoveProfileIfUnheld(dir.string())) {
+            ++removed;
+        }
+    }
+    return removed;
+}
+
+}  // namespace vellamark

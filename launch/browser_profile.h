@@ -1,0 +1,37 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+
+#include "launch/browser_locator.h"
+
+namespace vellamark {
+
+// The folder that holds one browser profile per launch: $XDG_CACHE_HOME/vellamark/profiles
+// (default ~/.cache/...); on Windows %LOCALAPPDATA%\vellamark\profiles. Empty when neither
+// the variable nor a home folder is known.
+[[nodiscard]] std::string DefaultProfileRoot(const EnvironmentLookup& env);
+
+struct ProfileFolder {
+    std::string path;  // empty on failure
+    std::string error;
+};
+
+// Makes a new, empty profile folder under root (creating root when missing), private to the
+// user.
+[[nodiscard]] ProfileFolder CreateLaunchProfile(const std::string& root);
+
+// A profile this young counts as held even without a browser's lock: its launch may not have
+// started the browser yet.
+inline constexpr std::chrono::seconds kProfileGrace{60};
+
+// Removes every profile under root that no running browser holds. Returns how many went.
+int RemoveStaleProfiles(const std::string& root);
+
+// True when a running browser holds the profile (its lock names a live process).
+[[nodiscard]] bool ProfileHeldByBrowser(const std::string& profileDir);
+
+// Removes one profile folder unless a browser holds it; true when it is gone.
+bool RemoveProfileIfUnheld(const std::string& profileDir);
+
+}  // namespace vellamark

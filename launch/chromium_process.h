@@ -1,0 +1,50 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "launch/browser_command_line.h"
+#include "launch/browser_driver.h"
+
+namespace vellamark {
+
+using Deadline = std::chrono::steady_clock::time_point;
+
+struct PipeRead {
+    enum class Kind { kData, kTimeout, kClosed, kError };
+    Kind kind = Kind::kTimeout;
+    std::string bytes;  // kData
+    std::string error;  // kError
+};
+
+// A browser process started detached, in a session of its own, with the two debugging pipes.
+// It also holds the far ends of its own pipes, so it never sees them close and outlives us.
+class ChromiumProcess {
+public:
+    ChromiumProcess() = default;
+    ChromiumProcess(const ChromiumProcess&) = delete;
+    ChromiumProcess& operator=(const ChromiumProcess&) = delete;
+    virtual ~ChromiumProcess() = default;
+
+    // Writes all the bytes to the browser's command pipe, waiting no later than the deadline.
+    [[nodiscard]] virtual DriverStatus Write(std::string_view bytes, Deadline deadline) = 0;
+    // Waits until bytes arrive, the browser has gone, or the deadline passes.
+    [[nodiscard]] virtual PipeRead Read(Deadline deadline) = 0;
+    // Ends the browser and every process it started, waiting a bounded time for them.
+    virtual void Kill() = 0;
+    // Closes our ends of the pipes and leaves the browser running.
+    virtual void Detach() = 0;
+    [[nodiscard]] virtual long long Id() const = 0;
+};
+
+// Starts the program with ChromiumArguments(settings); the pipe fields of settings are filled
+// in here. Null on failure, with error set.
+[[nodiscard]] std::unique_ptr<ChromiumProcess> StartChromiumProcess(
+    const std::string& program, BrowserCommandLineSettings settings, std::string& error);
+
+// True when this process runs with administrator rights that make Chromium refuse its sandbox.
+[[nodiscard]] bool RunningAsRoot();
+
+}  // namespace vellamark

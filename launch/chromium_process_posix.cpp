@@ -1,0 +1,300 @@
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "launch/chromium_process.h"
+
+namespace vellamark {
+
+namespace {
+
+// A file descriptor that is closed when it goes out of scope.
+class Fd {
+public:
+    Fd() = default;
+    explicit Fd(int fd) : fd_(fd) {}
+    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Fd& operator=(Fd&& other) noexcept {
+        if (this != &other) {
+            Reset(std::exchange(other.fd_, -1));
+        }
+        return *this;
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() { Reset(); }
+
+    [[nodiscard]] int Get() const { return fd_; }
+    void Reset(int fd = -1) {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = fd;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+int MillisecondsUntil(Deadline deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    return static_cast<int>(std::clamp<long long>(left.count(), 0, 60'000));
+}
+
+std::string ErrnoText(int error) {
+    return std::strerror(error);
+}
+
+// Holds SIGPIPE blocked while writing to a pipe whose reader may have gone, and swallows the
+// signal such a write raises, so a dead browser shows up as EPIPE rather than ending us.
+class SigpipeGuard {
+public:
+    SigpipeGuard() {
+        sigset_t pipeOnly;
+        sigemptyset(&pipeOnly);
+        sigaddset(&pipeOnly, SIGPIPE);
+        sigset_t pending;
+        sigpending(&pending);
+        wasPending_ = sigismember(&pending, SIGPIPE) == 1;
+        pthread_sigmask(SIG_BLOCK, &pipeOnly, &old_);
+    }
+    SigpipeGuard(const SigpipeGuard&) = delete;
+    SigpipeGuard& operator=(const SigpipeGuard&) = delete;
+    ~SigpipeGuard() {
+        if (raised_ && !wasPending_) {
+            sigset_t pipeOnly;
+            sigemptyset(&pipeOnly);
+            sigaddset(&pipeOnly, SIGPIPE);
+            const timespec zero{0, 0};
+            sigtimedwait(&pipeOnly, nullptr, &zero);
+        }
+        pthread_sigmask(SIG_SETMASK, &old_, nullptr);
+    }
+    void Raised() { raised_ = true; }
+
+private:
+    sigset_t old_{};
+    bool wasPending_ = false;
+    bool raised_ = false;
+};
+
+class PosixChromiumProcess final : public ChromiumProcess {
+public:
+    PosixChromiumProcess(pid_t pid, Fd toBrowser, Fd fromBrowser)
+        : pid_(pid), toBrowser_(std::move(toBrowser)), fromBrowser_(std::move(fromBrowser)) {}
+
+    DriverStatus Write(std::string_view bytes, Deadline deadline) override {
+        if (toBrowser_.Get() < 0) {
+            return DriverStatus::Fail("The connection to the browser is already closed.");
+        }
+        SigpipeGuard guard;
+        while (!bytes.empty()) {
+            const ssize_t n = ::write(toBrowser_.Get(), bytes.data(), bytes.size());
+            if (n > 0) {
+                bytes.remove_prefix(static_cast<std::size_t>(n));
+                continue;
+            }
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0 && errno == EAGAIN) {
+                pollfd p{toBrowser_.Get(), POLLOUT, 0};
+                const int wait = MillisecondsUntil(deadline);
+                if (wait == 0 || ::poll(&p, 1, wait) == 0) {
+                    return DriverStatus::Fail("The browser stopped taking commands.");
+                }
+                continue;
+            }
+            if (errno == EPIPE) {
+                guard.Raised();
+                return DriverStatus::Fail("The browser has closed.");
+            }
+            return DriverStatus::Fail("Writing to the browser failed: " + ErrnoText(errno));
+        }
+        return DriverStatus::Ok();
+    }
+
+    PipeRead Read(Deadline deadline) override {
+        if (fromBrowser_.Get() < 0) {
+            return {PipeRead::Kind::kClosed, {}, {}};
+        }
+        for (;;) {
+            char buffer[65536];
+            const ssize_t n = ::read(fromBrowser_.Get(), buffer, sizeof buffer);
+            if (n > 0) {
+                return {
+                    PipeRead::Kind::kData, std::string(buffer, static_cast<std::size_t>(n)), {}};
+            }
+            if (n == 0) {
+                return {PipeRead::Kind::kClosed, {}, {}};
+            }
+            if (errno == EINTR) {
+                continue;
+            }
+            if (errno != EAGAIN) {
+                return {
+                    PipeRead::Kind::kError, {}, "reading from the browser: " + ErrnoText(errno)};
+            }
+            pollfd p{fromBrowser_.Get(), POLLIN, 0};
+            const int wait = MillisecondsUntil(deadline);
+            if (wait == 0) {
+                return {};
+            }
+            const int ready = ::poll(&p, 1, wait);
+            if (ready == 0) {
+                return {};
+            }
+            if (ready < 0 && errno != EINTR) {
+                return {PipeRead::Kind::kError, {}, "waiting for the browser: " + ErrnoText(errno)};
+            }
+        }
+    }
+
+    void Kill() override {
+        if (pid_ <= 0) {
+            return;
+        }
+        // The browser leads its own process group: signal the group, so its helpers go too.
+        ::kill(-pid_, SIGTERM);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        bool ended = false;
+        while (!ended && std::chrono::steady_clock::now() < deadline) {
+            const pid_t r = ::waitpid(pid_, nullptr, WNOHANG);
+            ended = r == pid_ || (r < 0 && errno == ECHILD);
+            if (!ended) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        }
+        ::kill(-pid_, SIGKILL);
+        if (!ended) {
+            ::waitpid(pid_, nullptr, 0);
+        }
+        pid_ = -1;
+        toBrowser_.Reset();
+        fromBrowser_.Reset();
+    }
+
+    void Detach() override {
+        pid_ = -1;
+        toBrowser_.Reset();
+        fromBrowser_.Reset();
+    }
+
+    long long Id() const override { return pid_; }
+
+private:
+    pid_t pid_;
+    Fd toBrowser_;
+    Fd fromBrowser_;
+};
+
+bool MakePipe(Fd& readEnd, Fd& writeEnd) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        return false;
+    }
+    readEnd.Reset(fds[0]);
+    writeEnd.Reset(fds[1]);
+    return true;
+}
+
+}  // namespace
+
+bool RunningAsRoot() {
+    return ::geteuid() == 0;
+}
+
+std::unique_ptr<ChromiumProcess> StartChromiumProcess(const std::string& program,
+                                                      BrowserCommandLineSettings settings,
+                                                      std::string& error) {
+    settings.pipeIn.clear();
+    settings.pipeOut.clear();
+    const std::vector<std::string> arguments = ChromiumArguments(settings);
+
+    // Everything the child needs is made before fork: between fork and exec only calls that
+    // are safe in a copy of a threaded process are made.
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const auto& a : arguments) {
+        argv.push_back(const_cast<char*>(a.c_str()));
+    }
+    argv.push_back(nullptr);
+
+    Fd commandRead, commandWrite, replyRead, replyWrite, execErrorRead, execErrorWrite;
+    if (!MakePipe(commandRead, commandWrite) || !MakePipe(replyRead, replyWrite) ||
+        !MakePipe(execErrorRead, execErrorWrite)) {
+        error = "Could not create the pipes to the browser: " + ErrnoText(errno);
+        return nullptr;
+    }
+    Fd devNull(::open("/dev/null", O_RDWR | O_CLOEXEC));
+    if (devNull.Get() < 0) {
+        error = "Could not open /dev/null: " + ErrnoText(errno);
+        return nullptr;
+    }
+
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        error = "Could not start the browser: " + ErrnoText(errno);
+        return nullptr;
+    }
+    if (pid == 0) {
+        ::setsid();
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        // Lift every source above the target numbers first (close-on-exec copies), so no dup2
+        // below overwrites a source still to be copied.
+        const int in = ::fcntl(commandRead.Get(), F_DUPFD_CLOEXEC, 10);
+        const int out = ::fcntl(replyWrite.Get(), F_DUPFD_CLOEXEC, 10);
+        const int farIn = ::fcntl(commandWrite.Get(), F_DUPFD_CLOEXEC, 10);
+        const int farOut = ::fcntl(replyRead.Get(), F_DUPFD_CLOEXEC, 10);
+        const int null = ::fcntl(devNull.Get(), F_DUPFD_CLOEXEC, 10);
+        // 3 and 4 are the debugging pipes; 5 and 6 are our ends, kept open in the browser so
+        // that it never reads end-of-file on its command pipe once we are gone.
+        if (in < 0 || out < 0 || farIn < 0 || farOut < 0 || null < 0 || ::dup2(null, 0) < 0 ||
+            ::dup2(null, 1) < 0 || ::dup2(null, 2) < 0 || ::dup2(in, 3) < 0 || ::dup2(out, 4) < 0 ||
+            ::dup2(farIn, 5) < 0 || ::dup2(farOut, 6) < 0) {
+            const int e = errno;
+            [[maybe_unused]] auto ignored = ::write(execErrorWrite.Get(), &e, sizeof e);
+            ::_exit(127);
+        }
+        ::execv(program.c_str(), argv.data());
+        const int e = errno;
+        [[maybe_unused]] auto ignored = ::write(execErrorWrite.Get(), &e, sizeof e);
+        ::_exit(127);
+    }
+
+    execErrorWrite.Reset();
+    int childError = 0;
+    ssize_t n;
+    do {
+        n = ::read(execErrorRead.Get(), &childError, sizeof childError);
+    } while (n < 0 && errno == EINTR);
+    if (n == static_cast<ssize_t>(sizeof childError)) {
+        ::waitpid(pid, nullptr, 0);
+        error = "Could not start the browser " + program + ": " + ErrnoText(childError);
+        return nullptr;
+    }
+    if (::fcntl(commandWrite.Get(), F_SETFL, O_NONBLOCK) != 0 ||
+        ::fcntl(replyRead.Get(), F_SETFL, O_NONBLOCK) != 0) {
+        error = "Could not set up the pipes to the browser: " + ErrnoText(errno);
+        ::kill(-pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        return nullptr;
+    }
+    return std::make_unique<PosixChromiumProcess>(pid, std::move(commandWrite),
+                                                  std::move(replyRead));
+}
+
+}  // namespace vellamark
