@@ -16,6 +16,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QThread>
 #include <QTimer>
 #include <cmath>
 #include <utility>
@@ -603,7 +604,11 @@ void Form1::Sleep(std::chrono::milliseconds duration) {
 void Form1::EndProgram(int exitCode) {
     ended_ = true;
     exitCode_ = exitCode;
-    QCoreApplication::exit(exitCode);
+    // Quitting with no event loop running would leave Qt's quit flag set, and every later loop
+    // (a message box, the poll sleep) would return at once; main() looks at ProgramEnded then.
+    if (QThread::currentThread()->loopLevel() > 0) {
+        QCoreApplication::exit(exitCode);
+    }
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {

@@ -440,8 +440,10 @@ private slots:
         QVERIFY(form->ExitCode() != 0);
         QVERIFY(!form->isVisible());
         QCOMPARE(sink_.texts.size(), 1);
-        QVERIFY2(sink_.texts[0].startsWith(message.arg(QString::fromStdString(Folders().temp))),
-                 qPrintable(sink_.texts[0]));
+        if (message.contains("%1")) {
+            message = message.arg(QString::fromStdString(Folders().temp));
+        }
+        QVERIFY2(sink_.texts[0].startsWith(message), qPrintable(sink_.texts[0]));
         QCOMPARE(sink_.titles[0], QString("VellaMar"));
     }
 
@@ -643,6 +645,9 @@ private slots:
     }
 
     void unreadableStoreDisablesLoginButEnterStillLogsIn() {
+        // UTC and local time agree (a machine on UTC), so both ways give the same key and the
+        // accounts read correctly, yet the first name fails the letter test under both.
+        keys_.second = keys_.first;
         Seed({{"1abc", "pw1", "1"}, {"zed", "pw2", "2"}});
         auto form = LoadedForm();
         auto* login = Find<QPushButton>(*form, "Command1");
