@@ -29,7 +29,8 @@ constexpr std::int64_t kRootKeyId = 1;
 // Another launcher or vellamark-reg may hold the write lock for a moment; wait this long for it.
 constexpr int kBusyTimeoutMs = 10000;
 
-// Rollback journal rather than WAL: configuration folders are often on network file systems,
+// Rollback journal (truncated after each commit, which spares the folder updates of deleting
+// it) rather than WAL: configuration folders are often on network file systems,
 // where WAL's shared-memory index does not work, and the store sees a handful of tiny writes per
 // run, so WAL's concurrency gains nothing. With synchronous=FULL every committed transaction is
 // on disk, and a process killed mid-transaction leaves a hot journal that the next opener rolls
@@ -194,21 +195,12 @@ public:
         if (!names) {
             return kErrorBadPathname;
         }
-        std::int64_t id = kRootKeyId;
-        for (const auto& name : *names) {
-            Statement find(db_.get(), "SELECT id FROM reg_keys WHERE parent = ?1 AND name = ?2");
-            find.Bind(1, id);
-            find.Bind(2, name);
-            const int rc = find.Step();
-            if (rc == SQLITE_DONE) {
-                return kErrorFileNotFound;
-            }
-            if (rc != SQLITE_ROW) {
-                return ErrorFromSqlite(rc);
-            }
-            id = find.Int(0);
+        std::int32_t rc = kErrorSuccess;
+        const auto id = FindKey(*names, &rc);
+        if (!id) {
+            return rc;
         }
-        handle = NewHandle(id);
+        handle = NewHandle(*id);
         return kErrorSuccess;
     }
 
@@ -222,6 +214,11 @@ public:
         const auto names = SplitKeyPath(path);
         if (!names) {
             return kErrorBadPathname;
+        }
+        // Most creates find the key there already: answer those without taking the write lock.
+        if (const auto existing = FindKey(*names)) {
+            handle = NewHandle(*existing);
+            return kErrorSuccess;
         }
         WriteTransaction transaction(db_.get());
         if (transaction.beginResult() != SQLITE_OK) {
@@ -394,6 +391,26 @@ public:
     }
 
 private:
+    // The key at the end of the names; nullopt with the error code when it is not there.
+    std::optional<std::int64_t> FindKey(const std::vector<std::string>& names,
+                                        std::int32_t* error = nullptr) {
+        std::int64_t id = kRootKeyId;
+        for (const auto& name : names) {
+            Statement find(db_.get(), "SELECT id FROM reg_keys WHERE parent = ?1 AND name = ?2");
+            find.Bind(1, id);
+            find.Bind(2, name);
+            const int rc = find.Step();
+            if (rc != SQLITE_ROW) {
+                if (error) {
+                    *error = rc == SQLITE_DONE ? kErrorFileNotFound : ErrorFromSqlite(rc);
+                }
+                return std::nullopt;
+            }
+            id = find.Int(0);
+        }
+        return id;
+    }
+
     RegistryHandle NewHandle(std::int64_t keyId) {
         const RegistryHandle handle = ++lastHandle_;
         handles_[handle] = keyId;
@@ -496,6 +513,20 @@ bool MakePrivateFile(const fs::path& file, std::string& error) {
 
 enum class Check { kReady, kDamaged, kFailed };
 
+// A file that does not even begin like a database is damaged before SQLite looks at it (and
+// at the journal beside it, which it would otherwise discard as not belonging to it).
+bool HasForeignHeader(const fs::path& file) {
+    static constexpr char kMagic[] = "SQLite format 3";  // with its NUL, 16 bytes
+    char header[sizeof kMagic] = {};
+    const FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (fd.get() < 0) {
+        return false;
+    }
+    const auto got = ::read(fd.get(), header, sizeof header);
+    return got > 0 && (got < static_cast<ssize_t>(sizeof header) ||
+                       std::memcmp(header, kMagic, sizeof kMagic) != 0);
+}
+
 struct CheckedConnection {
     Check check = Check::kFailed;
     Connection db;
@@ -506,6 +537,11 @@ struct CheckedConnection {
 // not a database, is corrupt, or is some other program's database.
 CheckedConnection OpenChecked(const fs::path& file) {
     CheckedConnection result;
+    if (HasForeignHeader(file)) {
+        result.check = Check::kDamaged;
+        result.error = "the file is not a database";
+        return result;
+    }
     sqlite3* raw = nullptr;
     const int openRc =
         sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
@@ -522,8 +558,9 @@ CheckedConnection OpenChecked(const fs::path& file) {
         result.error = SqliteMessage(db.get(), rc);
         return std::move(result);
     };
-    if (const int rc = sqlite3_exec(db.get(), "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL",
-                                    nullptr, nullptr, nullptr);
+    if (const int rc =
+            sqlite3_exec(db.get(), "PRAGMA journal_mode=TRUNCATE; PRAGMA synchronous=FULL", nullptr,
+                         nullptr, nullptr);
         rc != SQLITE_OK) {
         return fail(rc);
     }

@@ -1,0 +1,413 @@
+// Saving the accounts and reading them back, over a scratch store with injected key texts.
+#include "store/account_store.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "cipher/blowfish.h"
+#include "cipher/blowfish_state.h"
+#include "cipher/byte_cipher.h"
+#include "cipher/hex_text.h"
+#include "scratch_store.h"
+#include "store/key_text.h"
+#include "store/registry.h"
+
+namespace vellamark {
+namespace {
+
+constexpr char kFirstKeyText[] = "Tuesday2023November14221320";
+constexpr char kSecondKeyText[] = "Wednesday2023November15001320";
+
+class FakeKeys final : public StoreKeySource {
+public:
+    std::optional<std::string> first = kFirstKeyText;
+    std::optional<std::string> second = kSecondKeyText;
+    int secondCalls = 0;
+
+    std::optional<std::string> FileTimeKeyText() override { return first; }
+    std::optional<std::string> DateCreatedKeyText() override {
+        ++secondCalls;
+        return second;
+    }
+};
+
+// The three stored values, as text.
+struct Stored {
+    std::string username;
+    std::string password;
+    std::string pin;
+};
+
+class AccountStore : public ::testing::Test {
+protected:
+    void SetUp() override { SetRegistryBackend(store_.rooted()); }
+    void TearDown() override { SetRegistryBackend(nullptr); }
+
+    static Stored ReadStored() {
+        auto text = [](const char* name) {
+            return TaggedValueText(ReadRegistryString(kSettingsRoot, kSettingsKey, name));
+        };
+        return {text(kUsernameValue), text(kPasswordValue), text(kPinValue)};
+    }
+
+    // Deciphers a stored list under a key text, independently of the store's own decoding.
+    static std::string Decipher(const std::string& stored, const std::string& keyText) {
+        BlowfishState state;
+        EXPECT_TRUE(InitialiseKey(state, HexTextToBytes(keyText)));
+        const Bytes plain = DecipherBytesPadded(state, HexTextToBytes(stored));
+        return std::string(plain.begin(), plain.end());
+    }
+
+    // The plain lists as stored under the first key.
+    static Stored PlainStored() {
+        const Stored stored = ReadStored();
+        return {Decipher(stored.username, kFirstKeyText), Decipher(stored.password, kFirstKeyText),
+                Decipher(stored.pin, kFirstKeyText)};
+    }
+
+    static void Put(AccountTables& tables, int slot, std::string user, std::string password,
+                    std::string pin) {
+        tables.savedUsernames[slot] = std::move(user);
+        tables.savedPasswords[slot] = std::move(password);
+        tables.savedPins[slot] = std::move(pin);
+    }
+
+    SaveOutcome Save(const AccountTables& tables, const WindowEntry& window) {
+        return SaveUserDetails(tables, window, keys_, lists_, storeKey_);
+    }
+
+    test::ScratchStore store_;
+    FakeKeys keys_;
+    PlainLists lists_;
+    Bytes storeKey_;
+};
+
+TEST_F(AccountStore, SavesTheListsOfTheCasesThatMatter) {
+    struct Row {
+        const char* name;
+        AccountTables tables;
+        WindowEntry window;
+        Stored plain;
+    };
+    auto tables = [](std::initializer_list<std::array<const char*, 4>> slots) {
+        AccountTables result;
+        for (const auto& s : slots) {
+            Put(result, std::stoi(s[0]), s[1], s[2], s[3]);
+        }
+        return result;
+    };
+    const Row rows[] = {
+        {"no account", {}, {"", "", "", false}, {"", "", ""}},
+        {"the window's account, password saved",
+         tables({{"0", "alice", "old", "0000"}}),
+         {"alice", "secret", "1234", true},
+         {"alice,", "secret,", "1234,"}},
+        {"the window's account, password not saved",
+         tables({{"0", "alice", "old", "0000"}}),
+         {"alice", "secret", "1234", false},
+         {"alice,", "####,", "1234,"}},
+        {"an emptied slot is left out",
+         tables({{"0", "a", "pa", "1"}, {"1", "", "pb", "2"}, {"2", "c", "pc", "3"}}),
+         {"x", "", "", false},
+         {"a,c,", "pa,pc,", "1,3,"}},
+        {"two slots named in the window both take its details",
+         tables({{"0", "bob", "p0", "0"}, {"1", "bob", "p1", "1"}}),
+         {"bob", "new", "9999", true},
+         {"bob,bob,", "new,new,", "9999,9999,"}},
+        {"another letter case keeps its own slots",
+         tables({{"0", "Bob", "mine", "11"}, {"1", "bob", "", ""}}),
+         {"bob", "typed", "22", true},
+         {"Bob,bob,", "mine,typed,", "11,22,"}},
+        {"a password typed as the marker is stored as the marker",
+         tables({{"0", "eve", "", ""}}),
+         {"eve", "####", "5", true},
+         {"eve,", "####,", "5,"}},
+    };
+    for (const auto& row : rows) {
+        const SaveOutcome outcome = Save(row.tables, row.window);
+        EXPECT_FALSE(outcome.filetimeError) << row.name;
+        EXPECT_FALSE(outcome.usernameLeftOut || outcome.passwordNotSaved || outcome.pinNotSaved)
+            << row.name;
+        const Stored stored = ReadStored();
+        for (const auto* text : {&stored.username, &stored.password, &stored.pin}) {
+            EXPECT_EQ(text->size() % 16, 0u) << row.name;
+            EXPECT_EQ(text->find_first_not_of("0123456789ABCDEF"), std::string::npos) << row.name;
+        }
+        // The window keeps the stored forms.
+        EXPECT_EQ(lists_.usernameList, stored.username) << row.name;
+        EXPECT_EQ(lists_.pinList, stored.pin) << row.name;
+        const Stored plain = PlainStored();
+        EXPECT_EQ(plain.username, row.plain.username) << row.name;
+        EXPECT_EQ(plain.password, row.plain.password) << row.name;
+        EXPECT_EQ(plain.pin, row.plain.pin) << row.name;
+        if (row.plain.username.empty()) {
+            EXPECT_EQ(stored.username, "") << row.name;
+            EXPECT_EQ(stored.password, "") << row.name;
+            EXPECT_EQ(stored.pin, "") << row.name;
+        }
+    }
+}
+
+TEST_F(AccountStore, StoredLengthFollowsThePadding) {
+    struct Row {
+        const char* username;  // with its comma, the plain list
+        std::size_t hexDigits;
+    };
+    const Row rows[] = {{"abcdef", 16}, {"abcdefg", 32}, {"abcdefghijklmn", 32}};
+    for (const auto& row : rows) {
+        AccountTables tables;
+        Put(tables, 0, row.username, "", "");
+        (void)Save(tables, {});
+        EXPECT_EQ(ReadStored().username.size(), row.hexDigits) << row.username;
+    }
+}
+
+TEST_F(AccountStore, StoresAtMostNinetyNineAccounts) {
+    struct Row {
+        const char* name;
+        int stored;          // accounts in slots 0..stored-1
+        bool newOneIsSaved;  // the new account goes to slot stored + 1
+    };
+    const Row rows[] = {{"98 stored, a new one is the 99th", 98, true},
+                        {"99 stored, a new one is not saved", 99, false}};
+    for (const auto& row : rows) {
+        AccountTables tables;
+        for (int i = 0; i < row.stored; ++i) {
+            Put(tables, i, "user" + std::to_string(i), "p", "1");
+        }
+        // The Login command leaves slot n empty and puts a typed account into slot n + 1.
+        Put(tables, row.stored + 1, "newcomer", "", "");
+        (void)Save(tables, {"newcomer", "pw", "42", true});
+        const std::string usernames = PlainStored().username;
+        EXPECT_EQ(usernames.find("newcomer,") != std::string::npos, row.newOneIsSaved) << row.name;
+        EXPECT_EQ(std::count(usernames.begin(), usernames.end(), ','),
+                  row.stored + (row.newOneIsSaved ? 1 : 0))
+            << row.name;
+    }
+}
+
+TEST_F(AccountStore, EntriesHoldingACommaAreNotStoredAndTheCallerIsTold) {
+    struct Row {
+        const char* name;
+        WindowEntry window;
+        Stored plain;
+        SaveOutcome outcome;
+    };
+    const Row rows[] = {
+        {"username with a comma left out",
+         {"a,b", "pw", "1", true},
+         {"keep,", "kp,", "k1,"},
+         {false, true, false, false}},
+        {"password with a comma not saved",
+         {"win", "p,w", "7", true},
+         {"keep,win,", "kp,####,", "k1,7,"},
+         {false, false, true, false}},
+        {"PIN with a comma stored empty",
+         {"win", "pw", "1,2", true},
+         {"keep,win,", "kp,pw,", "k1,,"},
+         {false, false, false, true}},
+    };
+    for (const auto& row : rows) {
+        AccountTables tables;
+        Put(tables, 0, "keep", "kp", "k1");
+        Put(tables, 2, row.window.username, "", "");
+        const SaveOutcome outcome = Save(tables, row.window);
+        EXPECT_EQ(outcome.usernameLeftOut, row.outcome.usernameLeftOut) << row.name;
+        EXPECT_EQ(outcome.passwordNotSaved, row.outcome.passwordNotSaved) << row.name;
+        EXPECT_EQ(outcome.pinNotSaved, row.outcome.pinNotSaved) << row.name;
+        const Stored plain = PlainStored();
+        EXPECT_EQ(plain.username, row.plain.username) << row.name;
+        EXPECT_EQ(plain.password, row.plain.password) << row.name;
+        EXPECT_EQ(plain.pin, row.plain.pin) << row.name;
+        // The lists read back in step.
+        AccountTables read;
+        PlainLists lists;
+        const auto back = ReadStoredAccounts(read, keys_, lists, storeKey_);
+        EXPECT_EQ(back.entries.size(), static_cast<std::size_t>(std::count(
+                                           plain.username.begin(), plain.username.end(), ',')))
+            << row.name;
+    }
+}
+
+TEST_F(AccountStore, FiletimeErrorWritesNothing) {
+    AccountTables tables;
+    Put(tables, 0, "alice", "pw", "1");
+    (void)Save(tables, {"alice", "pw", "1", true});
+    const Stored before = ReadStored();
+    keys_.first = std::nullopt;
+    Put(tables, 1, "bob", "pw", "1");
+    EXPECT_TRUE(Save(tables, {"bob", "pw", "1", true}).filetimeError);
+    const Stored after = ReadStored();
+    EXPECT_EQ(after.username, before.username);
+    EXPECT_EQ(after.password, before.password);
+    EXPECT_EQ(after.pin, before.pin);
+}
+
+TEST_F(AccountStore, ReadsBackWhatWasSaved) {
+    AccountTables tables;
+    Put(tables, 0, "alice", "pa", "11");
+    Put(tables, 1, "bob", "####", "22");
+    Put(tables, 2, "carol", "pc", "33");
+    (void)Save(tables, {"carol", "pc2", "34", true});
+
+    AccountTables read;
+    read.savedUsernames[3] = "stale";
+    read.savedUsernames[4] = "kept";
+    PlainLists lists;
+    const auto outcome = ReadStoredAccounts(read, keys_, lists, storeKey_);
+    EXPECT_FALSE(outcome.filetimeError);
+    EXPECT_TRUE(outcome.loginEnabled);
+    EXPECT_EQ(outcome.entries, (std::vector<std::string>{"alice", "bob", "carol"}));
+    EXPECT_EQ(lists.usernameList, "alice,bob,carol,");
+    EXPECT_EQ(read.savedPasswords[2], "pc2");
+    EXPECT_EQ(read.savedPins[2], "34");
+    EXPECT_EQ(read.passwordSavedFlags[0], 1);
+    EXPECT_EQ(read.passwordSavedFlags[1], 0);
+    // Slot n takes the empty piece after the last comma; slots above it keep what they held.
+    EXPECT_EQ(read.savedUsernames[3], "");
+    EXPECT_EQ(read.savedUsernames[4], "kept");
+    EXPECT_EQ(keys_.secondCalls, 0);
+}
+
+TEST_F(AccountStore, NothingStoredLeavesTheTablesAlone) {
+    AccountTables read;
+    read.savedUsernames[0] = "typed";
+    PlainLists lists;
+    const auto outcome = ReadStoredAccounts(read, keys_, lists, storeKey_);
+    EXPECT_TRUE(outcome.entries.empty());
+    EXPECT_TRUE(outcome.loginEnabled);
+    EXPECT_EQ(read.savedUsernames[0], "typed");
+}
+
+TEST_F(AccountStore, ListsWrittenUnderTheSecondKeyReadUnderIt) {
+    // Store under the local-time key, as an older save did.
+    FakeKeys older;
+    older.first = kSecondKeyText;
+    AccountTables tables;
+    Put(tables, 0, "dave", "pd", "44");
+    PlainLists lists;
+    (void)SaveUserDetails(tables, {"dave", "pd", "44", true}, older, lists, storeKey_);
+
+    AccountTables read;
+    const auto outcome = ReadStoredAccounts(read, keys_, lists, storeKey_);
+    EXPECT_EQ(keys_.secondCalls, 1);
+    EXPECT_TRUE(outcome.loginEnabled);
+    EXPECT_EQ(outcome.entries, std::vector<std::string>{"dave"});
+    EXPECT_EQ(read.savedPasswords[0], "pd");
+    EXPECT_EQ(read.savedPins[0], "44");
+    EXPECT_EQ(storeKey_, HexTextToBytes(kSecondKeyText));
+}
+
+TEST_F(AccountStore, UsernamesFailingTheLetterTestDisableLogin) {
+    AccountTables tables;
+    Put(tables, 0, "1st", "p", "1");
+    (void)Save(tables, {"1st", "p", "1", true});
+    AccountTables read;
+    PlainLists lists;
+    const auto outcome = ReadStoredAccounts(read, keys_, lists, storeKey_);
+    EXPECT_FALSE(outcome.loginEnabled);
+    EXPECT_EQ(keys_.secondCalls, 1);
+    // The list is filled with whatever the deciphering gave (under the second key: not "1st").
+    EXPECT_EQ(outcome.entries.size(), read.savedUsernames[0].empty() ? 0u : 1u);
+}
+
+TEST_F(AccountStore, KeyFailuresAreReported) {
+    AccountTables tables;
+    Put(tables, 0, "9lives", "p", "1");
+    (void)Save(tables, {"9lives", "p", "1", true});
+    struct Row {
+        const char* name;
+        bool firstFails;
+        bool filetimeError;
+        bool dateCreatedError;
+    };
+    const Row rows[] = {{"first way fails", true, true, false},
+                        {"second way fails", false, false, true}};
+    for (const auto& row : rows) {
+        FakeKeys keys;
+        if (row.firstFails) {
+            keys.first = std::nullopt;
+        }
+        keys.second = std::nullopt;
+        AccountTables read;
+        PlainLists lists;
+        const auto outcome = ReadStoredAccounts(read, keys, lists, storeKey_);
+        EXPECT_EQ(outcome.filetimeError, row.filetimeError) << row.name;
+        EXPECT_EQ(outcome.dateCreatedError, row.dateCreatedError) << row.name;
+        EXPECT_TRUE(outcome.entries.empty()) << row.name;
+    }
+}
+
+TEST_F(AccountStore, PiecesMissingOrBeyondTheSlotsAreSkipped) {
+    auto storeLists = [](const std::string& users, const std::string& passwords,
+                         const std::string& pins) {
+        Bytes key;
+        SetStoreKey(kFirstKeyText, key);
+        WriteRegistryString(kSettingsRoot, kSettingsKey, kUsernameValue, EncodeStoredList(users));
+        WriteRegistryString(kSettingsRoot, kSettingsKey, kPasswordValue,
+                            EncodeStoredList(passwords));
+        WriteRegistryString(kSettingsRoot, kSettingsKey, kPinValue, EncodeStoredList(pins));
+    };
+    {
+        storeLists("ann,ben,", "pa,", "1,2,");
+        AccountTables read;
+        read.savedPasswords[2] = "before";
+        PlainLists lists;
+        const auto outcome = ReadStoredAccounts(read, keys_, lists, storeKey_);
+        EXPECT_EQ(outcome.entries, (std::vector<std::string>{"ann", "ben"}));
+        EXPECT_EQ(read.savedPasswords[1], "");
+        EXPECT_EQ(read.passwordSavedFlags[1], 1);
+        EXPECT_EQ(read.savedPasswords[2], "before");
+    }
+    {
+        std::string users;
+        for (int i = 0; i < 120; ++i) {
+            users += "u" + std::to_string(i) + ",";
+        }
+        storeLists(users, "", "");
+        AccountTables read;
+        PlainLists lists;
+        const auto outcome = ReadStoredAccounts(read, keys_, lists, storeKey_);
+        EXPECT_EQ(outcome.entries.size(), static_cast<std::size_t>(kAccountSlots));
+        EXPECT_EQ(read.savedUsernames[100], "u100");
+    }
+}
+
+TEST(LetterTest, PassesOnlyEmptyTextAndTheLatinLetters) {
+    struct Row {
+        const char* list;
+        bool passes;
+    };
+    const Row rows[] = {{"", true},      {"alice,", true},   {"Zed,", true},
+                        {"1st,", false}, {" alice,", false}, {"\xC3\xA9mile,", false},
+                        {",", false},    {"_x,", false},     {"[x,", false}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(PassesLetterTest(row.list), row.passes) << row.list;
+    }
+}
+
+TEST(StoreKey, HasOneByteForEachTwoCharactersOfTheKeyText) {
+    struct Row {
+        const char* keyText;
+        Bytes key;
+    };
+    const Row rows[] = {
+        // Odd length: "0T|ue|sd|ay|20|23|No|ve|mb|er|14|22|13|20", each pair read as far as
+        // it has hexadecimal digits.
+        {kFirstKeyText,
+         Bytes{0x00, 0x00, 0x00, 0x0A, 0x20, 0x23, 0x00, 0x00, 0x00, 0x0E, 0x14, 0x22, 0x13, 0x20}},
+        // A name with a letter outside ASCII counts that letter once, not per UTF-8 byte.
+        {"Montag2024M\xC3\xA4rz04101500",
+         Bytes{0x00, 0x00, 0x0A, 0x20, 0x24, 0x00, 0x00, 0x04, 0x10, 0x15, 0x00}},
+    };
+    for (const auto& row : rows) {
+        Bytes key;
+        SetStoreKey(row.keyText, key);
+        EXPECT_EQ(key, row.key) << row.keyText;
+    }
+}
+
+}  // namespace
+}  // namespace vellamark

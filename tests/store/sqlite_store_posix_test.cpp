@@ -1,0 +1,323 @@
+// The per-user SQLite store: where it lives, who may read it, damaged files, and several
+// processes writing at once.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+
+#include "scratch_store.h"
+#include "store/registry.h"
+#include "store/sqlite_registry.h"
+
+namespace vellamark {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// Sets an environment variable for one scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) {
+            old_ = old;
+        }
+        if (value) {
+            ::setenv(name, value, 1);
+        } else {
+            ::unsetenv(name);
+        }
+    }
+    ~ScopedEnv() {
+        if (old_) {
+            ::setenv(name_, old_->c_str(), 1);
+        } else {
+            ::unsetenv(name_);
+        }
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+// SQLite's own verdict on a database file, read without our code.
+std::string IntegrityCheck(const fs::path& path) {
+    sqlite3* db = nullptr;
+    std::string verdict = "cannot open";
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &stmt, nullptr) == SQLITE_OK &&
+            sqlite3_step(stmt) == SQLITE_ROW) {
+            verdict = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+        } else {
+            verdict = sqlite3_errmsg(db);
+        }
+        sqlite3_finalize(stmt);
+    }
+    sqlite3_close(db);
+    return verdict;
+}
+
+TEST(SqliteStore, LivesUnderTheConfigFolderOfTheUser) {
+    struct Row {
+        const char* name;
+        const char* xdg;
+        const char* home;
+        std::optional<std::string> path;
+    };
+    const Row rows[] = {
+        {"XDG_CONFIG_HOME", "/cfg", "/home/u", "/cfg/vellamark/registry.sqlite3"},
+        {"no XDG_CONFIG_HOME", nullptr, "/home/u", "/home/u/.config/vellamark/registry.sqlite3"},
+        {"relative XDG_CONFIG_HOME is ignored", "cfg", "/home/u",
+         "/home/u/.config/vellamark/registry.sqlite3"},
+    };
+    for (const auto& row : rows) {
+        const ScopedEnv xdg("XDG_CONFIG_HOME", row.xdg);
+        const ScopedEnv home("HOME", row.home);
+        const auto path = UserRegistryDatabasePath();
+        EXPECT_EQ(path ? std::optional<std::string>(path->string()) : std::nullopt, row.path)
+            << row.name;
+    }
+}
+
+TEST(SqliteStore, IsReadableByItsUserAlone) {
+    test::TempFolder temp;
+    const mode_t oldMask = ::umask(0);
+    const fs::path file = fs::path(temp.path()) / "config" / "vellamark" / "registry.sqlite3";
+    auto opening = OpenSqliteRegistry(file);
+    ::umask(oldMask);
+    ASSERT_TRUE(opening.backend) << opening.error;
+    struct stat info {};
+    ASSERT_EQ(::stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    ASSERT_EQ(::stat(file.parent_path().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+
+    // A file someone widened is narrowed again.
+    opening.backend.reset();
+    ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
+    opening = OpenSqliteRegistry(file);
+    ASSERT_TRUE(opening.backend) << opening.error;
+    ASSERT_EQ(::stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST(SqliteStore, AFileThatIsNotOurDatabaseIsMovedAsideAndKept) {
+    struct Row {
+        const char* name;
+        std::function<void(const fs::path&)> make;
+        bool journalMovedToo;  // SQLite itself discards a journal that is not one
+    };
+    const Row rows[] = {
+        {"text", [](const fs::path& p) { WriteFile(p, "these are not the pages of a database"); },
+         true},
+        {"a truncated database",
+         [](const fs::path& p) {
+             std::string header("SQLite format 3\0", 16);
+             WriteFile(p, header + std::string(84, '\x01') + std::string(4000, 'x'));
+         },
+         false},
+        {"another program's database",
+         [](const fs::path& p) {
+             sqlite3* db = nullptr;
+             sqlite3_open(p.c_str(), &db);
+             sqlite3_exec(db, "CREATE TABLE photos(id INTEGER)", nullptr, nullptr, nullptr);
+             sqlite3_close(db);
+         },
+         false},
+    };
+    for (const auto& row : rows) {
+        test::TempFolder temp;
+        const fs::path file = fs::path(temp.path()) / "registry.sqlite3";
+        row.make(file);
+        WriteFile(file.string() + "-journal", "journal bytes");
+        const std::string original = ReadFile(file);
+
+        auto opening = OpenSqliteRegistry(file);
+        ASSERT_TRUE(opening.backend) << row.name << ": " << opening.error;
+        ASSERT_TRUE(opening.movedAsideTo.has_value()) << row.name;
+        EXPECT_EQ(opening.movedAsideTo->filename().string().rfind("registry.sqlite3.damaged-", 0),
+                  0u)
+            << row.name;
+        EXPECT_EQ(ReadFile(*opening.movedAsideTo), original) << row.name;
+        if (row.journalMovedToo) {
+            EXPECT_EQ(ReadFile(opening.movedAsideTo->string() + "-journal"), "journal bytes")
+                << row.name;
+        }
+        // Whatever journal there was never reaches the fresh database.
+        EXPECT_NE(ReadFile(file.string() + "-journal"), "journal bytes") << row.name;
+        EXPECT_FALSE(opening.damage.empty()) << row.name;
+
+        // The fresh store works.
+        RegistryHandle handle = 0;
+        EXPECT_EQ(opening.backend->CreateKey(kHkeyCurrentUser, "Software\\X", handle),
+                  kErrorSuccess);
+        EXPECT_EQ(opening.backend->CloseKey(handle), kErrorSuccess);
+        opening.backend.reset();
+        EXPECT_EQ(IntegrityCheck(file), "ok") << row.name;
+        // Opened again, nothing more is moved.
+        EXPECT_FALSE(OpenSqliteRegistry(file).movedAsideTo.has_value()) << row.name;
+    }
+}
+
+TEST(SqliteStore, TheRoutinesOpenTheUsersStoreAndKeepTheirPromiseOverDamage) {
+    test::TempFolder temp;
+    const ScopedEnv xdg("XDG_CONFIG_HOME", temp.path().c_str());
+    const fs::path folder = fs::path(temp.path()) / "vellamark";
+    fs::create_directories(folder);
+    WriteFile(folder / "registry.sqlite3", "garbage");
+
+    SetRegistryBackend(nullptr);
+    CreateRegistryKey(kHkeyCurrentUser, "Software\\Corvane\\Vellamar");
+    EXPECT_EQ(LastRegistryResult(), kErrorSuccess);
+    WriteRegistryString(kHkeyCurrentUser, "Software\\Corvane\\Vellamar\\", "savepasswords",
+                        std::string("1"));
+    EXPECT_EQ(ReadRegistryString(kHkeyCurrentUser, "Software\\Corvane\\Vellamar", "savepasswords"),
+              TaggedValue(std::string("1")));
+    const std::string problem = RegistryStoreProblem();
+    EXPECT_NE(problem.find("moved to"), std::string::npos) << problem;
+    SetRegistryBackend(nullptr);
+
+    int damagedFiles = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        damagedFiles += entry.path().filename().string().find(".damaged-") != std::string::npos;
+    }
+    EXPECT_EQ(damagedFiles, 1);
+}
+
+TEST(SqliteStore, AStoreThatCannotBeOpenedReadsEmptyAndSaysWhy) {
+    test::TempFolder temp;
+    // The folder the store needs is a file.
+    WriteFile(fs::path(temp.path()) / "vellamark", "in the way");
+    const ScopedEnv xdg("XDG_CONFIG_HOME", temp.path().c_str());
+    SetRegistryBackend(nullptr);
+    WriteRegistryString(kHkeyCurrentUser, "Software\\X", "v", std::string("lost"));
+    EXPECT_EQ(ReadRegistryString(kHkeyCurrentUser, "Software\\X", "v"), TaggedValue(std::string()));
+    EXPECT_FALSE(RegistryStoreProblem().empty());
+    SetRegistryBackend(nullptr);
+}
+
+// Runs body in a child process with a store of its own opened on the file; returns its pid.
+template <typename Body>
+pid_t InChild(const fs::path& file, Body body) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        auto opening = OpenSqliteRegistry(file);
+        if (!opening.backend) {
+            std::fprintf(stderr, "child: %s\n", opening.error.c_str());
+            ::_exit(2);
+        }
+        SetRegistryBackend(std::shared_ptr<RegistryBackend>(std::move(opening.backend)));
+        body();
+        SetRegistryBackend(nullptr);
+        ::_exit(0);
+    }
+    return pid;
+}
+
+TEST(SqliteStore, ProcessesWritingAtOnceLoseNothing) {
+    test::TempFolder temp;
+    const fs::path file = fs::path(temp.path()) / "registry.sqlite3";
+    constexpr int kProcesses = 4;
+    constexpr int kWrites = 60;
+    std::vector<pid_t> children;
+    for (int p = 0; p < kProcesses; ++p) {
+        children.push_back(InChild(file, [p] {
+            for (int i = 0; i < kWrites; ++i) {
+                const std::string value = "p" + std::to_string(p) + "-" + std::to_string(i);
+                WriteRegistryString(kHkeyCurrentUser, "Software\\Shared", value, value);
+                if (LastRegistryResult() != kErrorSuccess) {
+                    ::_exit(3);
+                }
+                // Every process also rewrites one value that all of them share.
+                WriteRegistryString(kHkeyCurrentUser, "Software\\Shared\\", "last",
+                                    std::string(200, static_cast<char>('a' + p)));
+            }
+        }));
+    }
+    for (const pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    auto opening = OpenSqliteRegistry(file);
+    ASSERT_TRUE(opening.backend) << opening.error;
+    EXPECT_FALSE(opening.movedAsideTo.has_value());
+    SetRegistryBackend(std::shared_ptr<RegistryBackend>(std::move(opening.backend)));
+    for (int p = 0; p < kProcesses; ++p) {
+        for (int i = 0; i < kWrites; ++i) {
+            const std::string value = "p" + std::to_string(p) + "-" + std::to_string(i);
+            ASSERT_EQ(ReadRegistryString(kHkeyCurrentUser, "Software\\Shared", value),
+                      TaggedValue(value));
+        }
+    }
+    const std::string last =
+        TaggedValueText(ReadRegistryString(kHkeyCurrentUser, "Software\\Shared", "last"));
+    ASSERT_EQ(last.size(), 200u);
+    EXPECT_EQ(last, std::string(200, last[0]));
+    SetRegistryBackend(nullptr);
+    EXPECT_EQ(IntegrityCheck(file), "ok");
+}
+
+TEST(SqliteStore, AWriterKilledMidWriteLeavesAReadableStoreAndWholeValues) {
+    test::TempFolder temp;
+    const fs::path file = fs::path(temp.path()) / "registry.sqlite3";
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = InChild(file, [&] {
+        ::close(ready[0]);
+        for (int i = 0;; ++i) {
+            // Large values, so that the process is mostly inside a write when it is killed.
+            WriteRegistryString(kHkeyCurrentUser, "Software\\Big", "value",
+                                std::string(256 * 1024, static_cast<char>('a' + i % 26)));
+            if (i == 3) {
+                const char byte = 1;
+                (void)::write(ready[1], &byte, 1);
+            }
+        }
+    });
+    ::close(ready[1]);
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);  // at least four values are committed
+    ::close(ready[0]);
+    ASSERT_EQ(::kill(child, SIGKILL), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+
+    auto opening = OpenSqliteRegistry(file);
+    ASSERT_TRUE(opening.backend) << opening.error;
+    EXPECT_FALSE(opening.movedAsideTo.has_value());
+    SetRegistryBackend(std::shared_ptr<RegistryBackend>(std::move(opening.backend)));
+    const std::string value =
+        TaggedValueText(ReadRegistryString(kHkeyCurrentUser, "Software\\Big", "value"));
+    SetRegistryBackend(nullptr);
+    ASSERT_EQ(value.size(), 256u * 1024u);
+    EXPECT_EQ(value, std::string(value.size(), value[0]));
+    EXPECT_EQ(IntegrityCheck(file), "ok");
+}
+
+}  // namespace
+}  // namespace vellamark
