@@ -364,7 +364,9 @@ TEST_F(AccountStore, PiecesMissingOrBeyondTheSlotsAreSkipped) {
     {
         std::string users;
         for (int i = 0; i < 120; ++i) {
-            users += "u" + std::to_string(i) + ",";
+            users += 'u';
+            users += std::to_string(i);
+            users += ',';
         }
         storeLists(users, "", "");
         AccountTables read;

@@ -2,6 +2,7 @@
 // run against the SQLite database natively and against the registry itself under Windows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -130,7 +131,12 @@ TEST_F(BackendContract, ValuesKeepTheirKindAndRawBytes) {
         ByteVector data;
         EXPECT_EQ(Read(handle, row.name, kind, data), kErrorSuccess) << row.name;
         EXPECT_EQ(kind, row.kind) << row.name;
-        EXPECT_EQ(data, row.data) << row.name;
+        // The registry's narrow entry points hand text back with a closing NUL even when it
+        // was stored without one; everything else comes back exactly as stored.
+        ByteVector withNul = row.data;
+        withNul.push_back(0);
+        const bool textWithoutNul = row.kind == kRegSz && !row.data.empty() && row.data.back() != 0;
+        EXPECT_TRUE(data == row.data || (textWithoutNul && data == withNul)) << row.name;
     }
     EXPECT_EQ(backend().CloseKey(handle), kErrorSuccess);
 }
