@@ -1,6 +1,7 @@
 #include "store/key_text.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "store/account_store.h"
 #include "store/ansi_text.h"
@@ -9,6 +10,8 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <langinfo.h>
+#include <locale.h>
 #include <sys/stat.h>
 #endif
 
@@ -31,7 +34,8 @@ std::int64_t NearestWholeSecond(std::int64_t seconds, std::int64_t nanoseconds) 
     return seconds;
 }
 
-std::optional<std::string> RenderKeyText(std::int64_t unixSeconds, bool utc) {
+std::optional<std::string> RenderKeyText(std::int64_t unixSeconds, bool utc,
+                                         const DateNames& names) {
     const auto moment = static_cast<std::time_t>(unixSeconds);
     std::tm parts{};
 #ifdef _WIN32
@@ -40,17 +44,76 @@ std::optional<std::string> RenderKeyText(std::int64_t unixSeconds, bool utc) {
     const bool converted =
         (utc ? gmtime_r(&moment, &parts) : localtime_r(&moment, &parts)) != nullptr;
 #endif
-    if (!converted) {
+    if (!converted || parts.tm_wday < 0 || parts.tm_wday > 6 || parts.tm_mon < 0 ||
+        parts.tm_mon > 11 || parts.tm_year + 1900 < 0 || parts.tm_year + 1900 > 9999) {
         return std::nullopt;
     }
-    char text[256];
-    const std::size_t size = std::strftime(text, sizeof text, "%A%Y%B%d%H%M%S", &parts);
-    if (size == 0) {
-        return std::nullopt;
-    }
-    // strftime writes the locale's names in its character set: the ANSI code page on Windows.
-    return FromAnsiBytes(Bytes(text, text + size));
+    char digits[16];
+    auto twoDigits = [&](int value) {
+        std::snprintf(digits, sizeof digits, "%02d", value);
+        return std::string(digits);
+    };
+    std::snprintf(digits, sizeof digits, "%04d", parts.tm_year + 1900);
+    const std::string year = digits;
+    return names.weekdays[static_cast<std::size_t>(parts.tm_wday)] + year +
+           names.months[static_cast<std::size_t>(parts.tm_mon)] + twoDigits(parts.tm_mday) +
+           twoDigits(parts.tm_hour) + twoDigits(parts.tm_min) + twoDigits(parts.tm_sec);
 }
+
+#ifdef _WIN32
+
+DateNames UserDateNames() {
+    DateNames names;
+    auto name = [](LCTYPE type, std::string& into) {
+        wchar_t text[128];
+        const int size = GetLocaleInfoW(LOCALE_USER_DEFAULT, type, text, 128);
+        if (size > 1) {
+            const int bytes =
+                WideCharToMultiByte(CP_UTF8, 0, text, size - 1, nullptr, 0, nullptr, nullptr);
+            std::string utf8(static_cast<std::size_t>(bytes), '\0');
+            WideCharToMultiByte(CP_UTF8, 0, text, size - 1, utf8.data(), bytes, nullptr, nullptr);
+            into = utf8;
+        }
+    };
+    // LOCALE_SDAYNAME1 is Monday.
+    for (int day = 0; day < 7; ++day) {
+        name(static_cast<LCTYPE>(LOCALE_SDAYNAME1 + (day + 6) % 7),
+             names.weekdays[static_cast<std::size_t>(day)]);
+    }
+    for (int month = 0; month < 12; ++month) {
+        name(static_cast<LCTYPE>(LOCALE_SMONTHNAME1 + month),
+             names.months[static_cast<std::size_t>(month)]);
+    }
+    return names;
+}
+
+#else
+
+DateNames UserDateNames() {
+    DateNames names;
+    // A locale object of its own: the program's global locale is neither read nor changed.
+    const locale_t user = ::newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr));
+    if (user == static_cast<locale_t>(nullptr)) {
+        return names;
+    }
+    static constexpr nl_item kDays[] = {DAY_1, DAY_2, DAY_3, DAY_4, DAY_5, DAY_6, DAY_7};
+    static constexpr nl_item kMonths[] = {MON_1, MON_2, MON_3, MON_4,  MON_5,  MON_6,
+                                          MON_7, MON_8, MON_9, MON_10, MON_11, MON_12};
+    for (std::size_t i = 0; i < 7; ++i) {
+        if (const char* text = ::nl_langinfo_l(kDays[i], user); text && *text) {
+            names.weekdays[i] = text;
+        }
+    }
+    for (std::size_t i = 0; i < 12; ++i) {
+        if (const char* text = ::nl_langinfo_l(kMonths[i], user); text && *text) {
+            names.months[i] = text;
+        }
+    }
+    ::freelocale(user);
+    return names;
+}
+
+#endif
 
 std::string KeyTextCharacters(std::string_view utf8) {
     std::string characters;
@@ -156,12 +219,12 @@ ExecutableKeySource::ExecutableKeySource(std::string programFolder)
 
 std::optional<std::string> ExecutableKeySource::FileTimeKeyText() {
     const auto created = FileCreationTime(ExecutablePath(programFolder_));
-    return created ? RenderKeyText(*created, true) : std::nullopt;
+    return created ? RenderKeyText(*created, true, UserDateNames()) : std::nullopt;
 }
 
 std::optional<std::string> ExecutableKeySource::DateCreatedKeyText() {
     const auto created = FileCreationTime(ExecutablePath(programFolder_));
-    return created ? RenderKeyText(*created, false) : std::nullopt;
+    return created ? RenderKeyText(*created, false, UserDateNames()) : std::nullopt;
 }
 
 }  // namespace vellamark

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <ctime>
 #include <optional>
@@ -20,11 +21,24 @@ inline constexpr std::int64_t kFileTimeToUnixSeconds = 11644473600;
 // The same rule for a time given as seconds and nanoseconds since 1970 (statx, stat).
 [[nodiscard]] std::int64_t NearestWholeSecond(std::int64_t seconds, std::int64_t nanoseconds);
 
+// Full weekday names (Sunday first) and month names (January first), in UTF-8.
+struct DateNames {
+    std::array<std::string, 7> weekdays{"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                        "Thursday", "Friday", "Saturday"};
+    std::array<std::string, 12> months{"January",   "February", "March",    "April",
+                                       "May",       "June",     "July",     "August",
+                                       "September", "October",  "November", "December"};
+};
+
+// The names of the user's locale (LC_ALL / LC_TIME / LANG on POSIX systems, the user's locale
+// on Windows), whatever locale the program itself has set; English where there are none.
+[[nodiscard]] DateNames UserDateNames();
+
 // The key text of a moment: full weekday name, four-digit year, full month name, two-digit day,
-// hour (00-23), minute and second, nothing between them, with the names of the C library's
-// current LC_TIME locale. utc: render in UTC, otherwise in the local time zone. nullopt when the
-// moment cannot be represented. The text is UTF-8.
-[[nodiscard]] std::optional<std::string> RenderKeyText(std::int64_t unixSeconds, bool utc);
+// hour (00-23), minute and second, nothing between them. utc: render in UTC, otherwise in the
+// local time zone. nullopt when the moment cannot be represented.
+[[nodiscard]] std::optional<std::string> RenderKeyText(std::int64_t unixSeconds, bool utc,
+                                                       const DateNames& names = {});
 
 // The key text as the key derivation reads it: one character for each character, so a name
 // with letters outside ASCII (each several UTF-8 bytes) gives a key of the same length as the

@@ -73,6 +73,18 @@ TEST(RenderKeyTextTest, WritesFullNamesAndTwoDigitFieldsInUtc) {
     }
 }
 
+TEST(RenderKeyTextTest, UsesTheNamesItIsGiven) {
+    DateNames german;
+    german.weekdays = {"Sonntag",    "Montag",  "Dienstag", "Mittwoch",
+                       "Donnerstag", "Freitag", "Samstag"};
+    german.months = {"Januar", "Februar", "M\xC3\xA4rz", "April",   "Mai",      "Juni",
+                     "Juli",   "August",  "September",   "Oktober", "November", "Dezember"};
+    EXPECT_EQ(RenderKeyText(1700000000, true, german),
+              std::optional<std::string>("Dienstag2023November14221320"));
+    EXPECT_EQ(RenderKeyText(1709510400, true, german),
+              std::optional<std::string>("Montag2024M\xC3\xA4rz04000000"));
+}
+
 TEST(KeyTextCharactersTest, CountsCharactersNotBytes) {
     EXPECT_EQ(KeyTextCharacters("Montag2024M\xC3\xA4rz"), "Montag2024M?rz");
     EXPECT_EQ(KeyTextCharacters("\xE2\x82\xAC"
@@ -104,8 +116,8 @@ TEST(ExecutableKeySourceTest, RendersTheCreationTimeOfTheProgramFile) {
     bool utcMatches = false;
     bool localMatches = false;
     for (std::int64_t t = before - 1; t <= after + 1; ++t) {
-        utcMatches = utcMatches || RenderKeyText(t, true) == utc;
-        localMatches = localMatches || RenderKeyText(t, false) == local;
+        utcMatches = utcMatches || RenderKeyText(t, true, UserDateNames()) == utc;
+        localMatches = localMatches || RenderKeyText(t, false, UserDateNames()) == local;
     }
     EXPECT_TRUE(utcMatches) << *utc;
     EXPECT_TRUE(localMatches) << *local;

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "scratch_store.h"
+#include "store/key_text.h"
 #include "store/registry.h"
 #include "store/sqlite_registry.h"
 
@@ -317,6 +318,21 @@ TEST(SqliteStore, AWriterKilledMidWriteLeavesAReadableStoreAndWholeValues) {
     ASSERT_EQ(value.size(), 256u * 1024u);
     EXPECT_EQ(value, std::string(value.size(), value[0]));
     EXPECT_EQ(IntegrityCheck(file), "ok");
+}
+
+}  // namespace
+}  // namespace vellamark
+
+namespace vellamark {
+namespace {
+
+TEST(UserDateNamesPosix, ComeFromTheEnvironmentsLocaleNotTheProgramsOwn) {
+    const ScopedEnv all("LC_ALL", "C.UTF-8");
+    const DateNames names = UserDateNames();
+    EXPECT_EQ(names.weekdays[0], "Sunday");
+    EXPECT_EQ(names.weekdays[6], "Saturday");
+    EXPECT_EQ(names.months[0], "January");
+    EXPECT_EQ(names.months[11], "December");
 }
 
 }  // namespace
