@@ -17,41 +17,45 @@ namespace vellamark::detail {
     return ((s[0][x >> 24] + s[1][(x >> 16) & 0xFF]) ^ s[2][(x >> 8) & 0xFF]) + s[3][x & 0xFF];
 }
 
-// Without the exchange of halves after each round: two rounds per step, the halves trading
-// roles, and one exchange at the end (16 exchanges with the last one undone).
+// Written without the exchange of halves after each round: the halves trade roles from one
+// round to the next instead. Each P-array word is folded into the half that the following round
+// function does not read yet, so that XOR happens while the S-box loads are in flight instead of
+// lengthening the chain of dependent rounds. Deciphering is the same with the P-array reversed.
 template <std::size_t Lanes>
 inline void EncipherLanes(const BlowfishState& state, std::uint32_t* left, std::uint32_t* right) {
     const auto& p = state.PArray;
-    for (std::size_t i = 0; i < 16; i += 2) {
+    for (std::size_t k = 0; k < Lanes; ++k) {
+        left[k] ^= p[0];
+    }
+    for (std::size_t i = 1; i < 17; i += 2) {
         for (std::size_t k = 0; k < Lanes; ++k) {
-            left[k] ^= p[i];
-            right[k] ^= RoundF(state, left[k]);
-            right[k] ^= p[i + 1];
-            left[k] ^= RoundF(state, right[k]);
+            right[k] = (right[k] ^ p[i]) ^ RoundF(state, left[k]);
+            left[k] = (left[k] ^ p[i + 1]) ^ RoundF(state, right[k]);
         }
     }
     for (std::size_t k = 0; k < Lanes; ++k) {
         const std::uint32_t l = left[k];
         left[k] = right[k] ^ p[17];
-        right[k] = l ^ p[16];
+        right[k] = l;
     }
 }
 
 template <std::size_t Lanes>
 inline void DecipherLanes(const BlowfishState& state, std::uint32_t* left, std::uint32_t* right) {
     const auto& p = state.PArray;
-    for (std::size_t i = 17; i > 1; i -= 2) {
+    for (std::size_t k = 0; k < Lanes; ++k) {
+        left[k] ^= p[17];
+    }
+    for (std::size_t i = 16; i > 0; i -= 2) {
         for (std::size_t k = 0; k < Lanes; ++k) {
-            left[k] ^= p[i];
-            right[k] ^= RoundF(state, left[k]);
-            right[k] ^= p[i - 1];
-            left[k] ^= RoundF(state, right[k]);
+            right[k] = (right[k] ^ p[i]) ^ RoundF(state, left[k]);
+            left[k] = (left[k] ^ p[i - 1]) ^ RoundF(state, right[k]);
         }
     }
     for (std::size_t k = 0; k < Lanes; ++k) {
         const std::uint32_t l = left[k];
         left[k] = right[k] ^ p[0];
-        right[k] = l ^ p[1];
+        right[k] = l;
     }
 }
 

@@ -40,7 +40,7 @@ TEST(CipherBytesEcb, EveryBlockOnItsOwn) {
     // must match block-by-block encipherment, whichever lane of the interleaved loop a block
     // falls into. Lengths cover partial groups and a dropped tail.
     const BlowfishState state = KeyedState(ParseHex("0123456789ABCDEF"));
-    for (std::size_t length : {0u, 7u, 8u, 20u, 31u, 32u, 40u, 72u, 257u, 8192u}) {
+    for (std::size_t length : {0u, 7u, 8u, 20u, 31u, 32u, 40u, 48u, 72u, 88u, 257u, 8192u}) {
         SCOPED_TRACE("length " + std::to_string(length));
         const Bytes data = SeededBytes(length, static_cast<std::uint32_t>(length));
         const Bytes enciphered = CipherBytesEcb(state, data, true);
