@@ -59,7 +59,11 @@ std::string WindowsCommandLine(std::string_view program,
                                const std::vector<std::string>& arguments) {
     // The program name is read by different rules (no backslash escapes), and may not hold a
     // quote at all, so it is simply wrapped in quotes.
-    std::string line = "\"" + std::string(program) + "\"";
+    std::string line;
+    line.reserve(program.size() + 2);
+    line.push_back('"');
+    line.append(program);
+    line.push_back('"');
     for (const auto& argument : arguments) {
         line.push_back(' ');
         line += QuoteWindowsArgument(argument);

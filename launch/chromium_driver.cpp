@@ -297,7 +297,8 @@ private:
             const auto& details = (*body)["exceptionDetails"];
             std::string text = details.value("text", std::string("an error"));
             if (details.contains("exception") && details["exception"].is_object()) {
-                text += " " + details["exception"].value("description", std::string());
+                text += ' ';
+                text += details["exception"].value("description", std::string());
             }
             return {DriverStatus::Fail("A script in the browser's page failed: " + text), {}};
         }
