@@ -35,12 +35,5 @@ TEST(PageFileWindows, RemovesPagesOfAnyCaseButNotHiddenOrSystemOnes) {
     EXPECT_EQ(names, (std::set<std::string>{"vellamar_hidden.htm", "vellamar_system.htm"}));
 }
 
-TEST(PageFileWindows, WrittenBytesEndInCrLfWithoutNewlineTranslation) {
-    TempFolder folder;
-    const std::string path = PageFilePath(folder.text(), "093512");
-    ASSERT_TRUE(WritePageFile(path, "<html>page</html>"));
-    EXPECT_EQ(testing::ReadFile(path), "<html>page</html>\r\n");
-}
-
 }  // namespace
 }  // namespace vellamark
