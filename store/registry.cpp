@@ -10,6 +10,9 @@
 namespace vellamark {
 namespace {
 
+// The longest text value ReadRegistryString reads.
+constexpr std::uint32_t kLargestText = 16u * 1024u * 1024u;
+
 std::int32_t gLastRegistryResult = 0;
 std::shared_ptr<RegistryBackend> gBackend;
 std::string gStoreProblem;
@@ -81,7 +84,10 @@ TaggedValue ReadRegistryString(RegistryRoot root, const std::string& keyPath,
     if (handle != 0) {
         // A missing value leaves the kind at 0, which reads as empty text below.
         gLastRegistryResult = backend.QueryValue(handle, valueName, kind, nullptr, size);
-        if (kind == kRegSz) {
+        if (kind == kRegSz && size > kLargestText) {
+            // Far beyond any setting: read as empty text rather than allocate without bound.
+            gLastRegistryResult = kErrorMoreData;
+        } else if (kind == kRegSz) {
             Bytes buffer(size, ' ');
             std::uint32_t secondKind = kRegNone;
             std::uint32_t filled = size;

@@ -1,7 +1,9 @@
 #include <iostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "store/ansi_text.h"
 #include "store/reg_command.h"
 #include "store/registry.h"
 
@@ -9,7 +11,12 @@
 // systems without a registry it works on the same per-user database as the launcher
 // ($XDG_CONFIG_HOME/vellamark/registry.sqlite3).
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        // The arguments come in the ANSI code page on Windows; the commands work in UTF-8.
+        const std::string_view arg(argv[i]);
+        args.push_back(vellamark::FromAnsiBytes(vellamark::Bytes(arg.begin(), arg.end())));
+    }
     auto& backend = vellamark::CurrentRegistryBackend();
     if (const auto problem = vellamark::RegistryStoreProblem(); !problem.empty()) {
         std::cerr << "vellamark-reg: " << problem << "\n";

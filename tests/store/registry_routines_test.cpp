@@ -121,6 +121,17 @@ TEST_F(RegistryRoutines, ReadsStoredValuesByKind) {
     }
 }
 
+TEST_F(RegistryRoutines, TextBeyondSixteenMebibytesReadsAsEmptyText) {
+    ByteVector huge(16u * 1024u * 1024u + 1u, 'x');
+    Store("huge", kRegSz, huge);
+    EXPECT_EQ(ReadRegistryString(kHkeyCurrentUser, Key(), "huge"), TaggedValue(std::string()));
+    huge.resize(70000);
+    huge.back() = 0;
+    Store("long", kRegSz, huge);
+    EXPECT_EQ(ReadRegistryString(kHkeyCurrentUser, Key(), "long"),
+              TaggedValue(std::string(69999, 'x')));
+}
+
 TEST_F(RegistryRoutines, MissingValuesAndKeysReadAsEmptyText) {
     CreateRegistryKey(kHkeyCurrentUser, Key());
     EXPECT_EQ(LastRegistryResult(), kErrorSuccess);
