@@ -37,7 +37,11 @@ constexpr int kClientWidthTwips = 6750;
 constexpr int kClientHeightTwips = 5070;
 
 QFont Verdana(double points, bool bold) {
-    QFont font(QStringLiteral("Verdana"));
+    // Where Verdana is not installed the system's own sans-serif font stands in. Naming it here
+    // spares the font library a search of every installed font for the nearest to Verdana,
+    // which took a noticeable part of the start-up.
+    QFont font;
+    font.setFamilies({QStringLiteral("Verdana"), QApplication::font().family()});
     font.setPointSizeF(points);
     font.setWeight(bold ? QFont::Bold : QFont::Normal);
     return font;
