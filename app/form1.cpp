@@ -291,6 +291,11 @@ bool Form1::Form_Load() {
         exitCode_ = 1;
         return false;
     }
+    // A store that cannot be opened reads as empty and keeps nothing; say so once rather than
+    // let saved accounts and settings vanish without a word.
+    if (const std::string problem = RegistryStoreProblem(); !problem.empty()) {
+        Message(QString::fromStdString(problem));
+    }
     if (!RegistryKeyExists(kSettingsRoot, kSettingsKey)) {
         CreateRegistryKey(kSettingsRoot, kSettingsKeyNoSlash);
     }

@@ -447,6 +447,22 @@ private slots:
         QCOMPARE(sink_.titles[0], QString("VellaMar"));
     }
 
+    void anUnopenableStoreIsReportedOnceAndStartupGoesOn() {
+        // The configuration folder is a file, so this user's store cannot be made.
+        const QString blocked = dir_->path() + "/config-is-a-file";
+        std::ofstream(blocked.toStdString()) << "x";
+        const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", blocked.toUtf8());
+        SetRegistryBackend(nullptr);
+        auto form = MakeForm();
+        const bool loaded = form->Form_Load();
+        qputenv("XDG_CONFIG_HOME", saved);
+        QVERIFY(loaded);
+        QCOMPARE(sink_.texts.size(), 1);
+        QVERIFY2(sink_.texts[0].contains("config-is-a-file"), qPrintable(sink_.texts[0]));
+        QVERIFY(Find<QPushButton>(*form, "Command1")->isEnabled());
+    }
+
     void refusalLeavesEverythingAsItWas_data() {
         QTest::addColumn<QString>("username");
         QTest::addColumn<QString>("password");
