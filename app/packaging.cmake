@@ -10,5 +10,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 # Library dependencies (Qt, SQLite) are worked out from the binaries.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt loads its display plugin (xcb, wayland) at run time, so no library dependency names it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "chromium | chromium-browser | google-chrome-stable")
 include(CPack)
