@@ -463,6 +463,41 @@ private slots:
         QVERIFY(Find<QPushButton>(*form, "Command1")->isEnabled());
     }
 
+    void workingFoldersFollowTheDataHome_data() {
+        QTest::addColumn<QByteArray>("dataHome");  // empty: unset
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("XDG_DATA_HOME set") << QByteArray("/srv/data") << "/srv/data/vellamark";
+        QTest::newRow("unset: under the home folder")
+            << QByteArray() << "/home/someone/.local/share/vellamark";
+        QTest::newRow("relative: ignored, as the base directory rules say")
+            << QByteArray("data") << "/home/someone/.local/share/vellamark";
+    }
+
+    void workingFoldersFollowTheDataHome() {
+#ifdef Q_OS_WIN
+        QSKIP("Windows uses c:\\vellamark");
+#endif
+        QFETCH(QByteArray, dataHome);
+        QFETCH(QString, expected);
+        const QByteArray savedData = qgetenv("XDG_DATA_HOME");
+        const QByteArray savedHome = qgetenv("HOME");
+        qputenv("HOME", "/home/someone");
+        if (dataHome.isEmpty()) {
+            qunsetenv("XDG_DATA_HOME");
+        } else {
+            qputenv("XDG_DATA_HOME", dataHome);
+        }
+        const WorkingFolders folders = DefaultWorkingFolders();
+        qputenv("HOME", savedHome);
+        if (savedData.isEmpty()) {
+            qunsetenv("XDG_DATA_HOME");
+        } else {
+            qputenv("XDG_DATA_HOME", savedData);
+        }
+        QCOMPARE(QString::fromStdString(folders.main), expected);
+        QCOMPARE(QString::fromStdString(folders.temp), expected + "/temp");
+    }
+
     void refusalLeavesEverythingAsItWas_data() {
         QTest::addColumn<QString>("username");
         QTest::addColumn<QString>("password");
