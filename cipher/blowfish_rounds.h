@@ -30,6 +30,8 @@ inline void EncipherLanes(const BlowfishState& state, std::uint32_t* left, std::
     for (std::size_t i = 1; i < 17; i += 2) {
         for (std::size_t k = 0; k < Lanes; ++k) {
             right[k] = (right[k] ^ p[i]) ^ RoundF(state, left[k]);
+        }
+        for (std::size_t k = 0; k < Lanes; ++k) {
             left[k] = (left[k] ^ p[i + 1]) ^ RoundF(state, right[k]);
         }
     }
@@ -49,6 +51,8 @@ inline void DecipherLanes(const BlowfishState& state, std::uint32_t* left, std::
     for (std::size_t i = 16; i > 0; i -= 2) {
         for (std::size_t k = 0; k < Lanes; ++k) {
             right[k] = (right[k] ^ p[i]) ^ RoundF(state, left[k]);
+        }
+        for (std::size_t k = 0; k < Lanes; ++k) {
             left[k] = (left[k] ^ p[i - 1]) ^ RoundF(state, right[k]);
         }
     }

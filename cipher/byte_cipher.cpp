@@ -13,9 +13,9 @@ namespace {
 constexpr std::size_t kBlockBytes = 8;
 
 // Blocks in ECB are independent, so the whole-array routine runs up to this many through the
-// rounds side by side (see blowfish_rounds.h). Measured on x86-64, six was the fastest; at
-// eight the lanes' words no longer fit in registers and it was slower than four.
-constexpr std::size_t kLanes = 6;
+// rounds side by side (see blowfish_rounds.h). Measured on x86-64, four was the fastest: from
+// six on, the lanes' words no longer fit in registers and spill to the stack.
+constexpr std::size_t kLanes = 4;
 
 std::uint32_t LoadWord(const std::uint8_t* bytes) {
     return JoinWordBytes(bytes[0], bytes[1], bytes[2], bytes[3]);
@@ -77,12 +77,6 @@ Bytes CipherBytesEcb(const BlowfishState& state, const Bytes& data, bool enciphe
     const std::uint8_t* tail_in = in + b * kBlockBytes;
     std::uint8_t* tail_out = to + b * kBlockBytes;
     switch (blocks - b) {
-        case 5:
-            CipherLanes<5>(state, tail_in, tail_out, encipher);
-            break;
-        case 4:
-            CipherLanes<4>(state, tail_in, tail_out, encipher);
-            break;
         case 3:
             CipherLanes<3>(state, tail_in, tail_out, encipher);
             break;
