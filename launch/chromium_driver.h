@@ -7,8 +7,8 @@
 namespace vellamark {
 
 struct ChromiumOptions {
-    std::string browserPath;   // empty: VELLAMARK_BROWSER, then the usual names on PATH
-    std::string profileRoot;   // folder that holds one profile per launch
+    std::string browserPath;  // empty: VELLAMARK_BROWSER, then the usual names on PATH
+    std::string profileRoot;  // folder that holds one profile per launch
 };
 
 // Starts a Chromium-family browser, hidden, driven over the DevTools protocol on pipes.

@@ -25,7 +25,7 @@ TEST(ChromiumArgumentsTest, FlagsDependOnPlatformPipesAndUser) {
          {"/home/u/.cache/vellamark/profiles/p1", false, "", ""},
          {"--remote-debugging-pipe", "--user-data-dir=/home/u/.cache/vellamark/profiles/p1"},
          {"--no-sandbox"}},
-        {"posix pipes, root", {"/root/p", true, "", ""}, {"--no-sandbox"}, {}},
+        {"posix pipes, root", {"/var/lib/u/p", true, "", ""}, {"--no-sandbox"}, {}},
         {"windows handles",
          {"C:\\Users\\u\\p 1", false, "1234", "5678"},
          {"--remote-debugging-io-pipes=1234,5678", "--user-data-dir=C:\\Users\\u\\p 1"},
