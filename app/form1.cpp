@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QEventLoop>
+#include <QFontDatabase>
 #include <QGroupBox>
 #include <QIcon>
 #include <QKeyEvent>
@@ -37,11 +38,11 @@ constexpr int kClientWidthTwips = 6750;
 constexpr int kClientHeightTwips = 5070;
 
 QFont Verdana(double points, bool bold) {
-    // Where Verdana is not installed the system's own sans-serif font stands in. Naming it here
-    // spares the font library a search of every installed font for the nearest to Verdana,
-    // which took a noticeable part of the start-up.
-    QFont font;
-    font.setFamilies({QStringLiteral("Verdana"), QApplication::font().family()});
+    // Where Verdana is not installed the system's own font stands in. Asking the font database
+    // once, instead of naming Verdana with a fallback, spares fontconfig a substitution and a
+    // sort of every installed font for each control's font, a noticeable part of the start-up.
+    static const bool haveVerdana = QFontDatabase::hasFamily(QStringLiteral("Verdana"));
+    QFont font(haveVerdana ? QStringLiteral("Verdana") : QApplication::font().family());
     font.setPointSizeF(points);
     font.setWeight(bold ? QFont::Bold : QFont::Normal);
     return font;
