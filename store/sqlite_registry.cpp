@@ -180,6 +180,20 @@ std::optional<std::vector<std::string>> SplitKeyPath(const std::string& rawPath)
     }
 }
 
+// The names of a key path below the one root this store holds, or the error a registry gives
+// for another root or a malformed path.
+std::int32_t KeyNames(RegistryRoot root, const std::string& path, std::vector<std::string>& names) {
+    if (root != kHkeyCurrentUser) {
+        return kErrorInvalidHandle;
+    }
+    auto split = SplitKeyPath(path);
+    if (!split) {
+        return kErrorBadPathname;
+    }
+    names = std::move(*split);
+    return kErrorSuccess;
+}
+
 class SqliteBackend final : public RegistryBackend {
 public:
     explicit SqliteBackend(Connection db) : db_(std::move(db)) {}
@@ -188,15 +202,12 @@ public:
                          RegistryHandle& handle) override {
         std::lock_guard lock(mutex_);
         handle = 0;
-        if (root != kHkeyCurrentUser) {
-            return kErrorInvalidHandle;
-        }
-        const auto names = SplitKeyPath(path);
-        if (!names) {
-            return kErrorBadPathname;
+        std::vector<std::string> names;
+        if (const auto rc = KeyNames(root, path, names); rc != kErrorSuccess) {
+            return rc;
         }
         std::int32_t rc = kErrorSuccess;
-        const auto id = FindKey(*names, &rc);
+        const auto id = FindKey(names, &rc);
         if (!id) {
             return rc;
         }
@@ -208,15 +219,12 @@ public:
                            RegistryHandle& handle) override {
         std::lock_guard lock(mutex_);
         handle = 0;
-        if (root != kHkeyCurrentUser) {
-            return kErrorInvalidHandle;
-        }
-        const auto names = SplitKeyPath(path);
-        if (!names) {
-            return kErrorBadPathname;
+        std::vector<std::string> names;
+        if (const auto rc = KeyNames(root, path, names); rc != kErrorSuccess) {
+            return rc;
         }
         // Most creates find the key there already: answer those without taking the write lock.
-        if (const auto existing = FindKey(*names)) {
+        if (const auto existing = FindKey(names)) {
             handle = NewHandle(*existing);
             return kErrorSuccess;
         }
@@ -225,7 +233,7 @@ public:
             return ErrorFromSqlite(transaction.beginResult());
         }
         std::int64_t id = kRootKeyId;
-        for (const auto& name : *names) {
+        for (const auto& name : names) {
             Statement insert(db_.get(),
                              "INSERT INTO reg_keys(parent, name) VALUES(?1, ?2) "
                              "ON CONFLICT(parent, name) DO NOTHING");
@@ -234,13 +242,10 @@ public:
             if (const int rc = insert.Step(); rc != SQLITE_DONE) {
                 return ErrorFromSqlite(rc);
             }
-            Statement find(db_.get(), "SELECT id FROM reg_keys WHERE parent = ?1 AND name = ?2");
-            find.Bind(1, id);
-            find.Bind(2, name);
-            if (const int rc = find.Step(); rc != SQLITE_ROW) {
+            // The key was just inserted or was there already: not finding it means damage.
+            if (const int rc = FindChild(id, name, id); rc != SQLITE_ROW) {
                 return ErrorFromSqlite(rc == SQLITE_DONE ? SQLITE_CORRUPT : rc);
             }
-            id = find.Int(0);
         }
         if (const int rc = transaction.Commit(); rc != SQLITE_OK) {
             return ErrorFromSqlite(rc);
@@ -396,19 +401,27 @@ private:
                                         std::int32_t* error = nullptr) {
         std::int64_t id = kRootKeyId;
         for (const auto& name : names) {
-            Statement find(db_.get(), "SELECT id FROM reg_keys WHERE parent = ?1 AND name = ?2");
-            find.Bind(1, id);
-            find.Bind(2, name);
-            const int rc = find.Step();
-            if (rc != SQLITE_ROW) {
+            if (const int rc = FindChild(id, name, id); rc != SQLITE_ROW) {
                 if (error) {
                     *error = rc == SQLITE_DONE ? kErrorFileNotFound : ErrorFromSqlite(rc);
                 }
                 return std::nullopt;
             }
-            id = find.Int(0);
         }
         return id;
+    }
+
+    // Looks up the subkey of parent called name: SQLITE_ROW with its id, SQLITE_DONE when there
+    // is none, or the error.
+    int FindChild(std::int64_t parent, const std::string& name, std::int64_t& id) {
+        Statement find(db_.get(), "SELECT id FROM reg_keys WHERE parent = ?1 AND name = ?2");
+        find.Bind(1, parent);
+        find.Bind(2, name);
+        const int rc = find.Step();
+        if (rc == SQLITE_ROW) {
+            id = find.Int(0);
+        }
+        return rc;
     }
 
     RegistryHandle NewHandle(std::int64_t keyId) {
