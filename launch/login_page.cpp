@@ -1,5 +1,7 @@
 #include "launch/login_page.h"
 
+#include <utility>
+
 namespace vellamark {
 namespace {
 
@@ -97,25 +99,21 @@ std::string QuotedAttributeValue(std::string_view text) {
 }
 
 std::string CreateFormCore(const LoginFormValues& values) {
-    std::string form;
-    form += "<form name=frm1 id=frm1 action=";
-    form += QuotedAttributeValue(values.checkUrl);
-    form += " method=post><input type=hidden name=username value=";
-    form += QuotedAttributeValue(values.username);
-    form += "><input type=hidden name=password value=";
-    form += QuotedAttributeValue(values.password);
-    form += "><input type=hidden name=time value=";
-    form += QuotedAttributeValue(values.time);
-    form += "><input type=hidden name=seed value=";
-    form += QuotedAttributeValue(std::to_string(values.seed));
-    form += "><input type=hidden name=pin1 value=";
-    form += QuotedAttributeValue(values.pin1);
-    form += "><input type=hidden name=pin2 value=";
-    form += QuotedAttributeValue(values.pin2);
-    form += "><input type=hidden name=pin3 value=";
-    form += QuotedAttributeValue(values.pin3);
-    form += "><input type=hidden name=appver value=";
-    form += QuotedAttributeValue(values.version);
+    const std::string seed = std::to_string(values.seed);
+    const std::pair<const char*, std::string_view> fields[] = {
+        {"username", values.username}, {"password", values.password},
+        {"time", values.time},         {"seed", seed},
+        {"pin1", values.pin1},         {"pin2", values.pin2},
+        {"pin3", values.pin3},         {"appver", values.version}};
+    // The last input stays open: the short form and the full page each close it their own way.
+    std::string form =
+        "<form name=frm1 id=frm1 action=" + QuotedAttributeValue(values.checkUrl) + " method=post";
+    for (const auto& [name, value] : fields) {
+        form += "><input type=hidden name=";
+        form += name;
+        form += " value=";
+        form += QuotedAttributeValue(value);
+    }
     return form;
 }
 
