@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "launch/chromium_driver.h"
-#include "launch/service_origin.h"
 
 namespace vellamark {
 
@@ -22,8 +21,8 @@ Launcher MakeDefaultLauncher(std::string programFolder, std::string tempFolder) 
         env.startBrowser = [options] { return StartChromium(options); };
         env.programFolder = programFolder;
         env.tempFolder = tempFolder;
-        env.serviceOrigin = ServiceOrigin();
-        env.version = ProgramVersionText();
+        // The service origin and the version are left to the launch's own defaults: the
+        // environment's VELLAMARK_SERVICE_ORIGIN or the build's address, and this build's version.
         LoginToService(values, flags, env);
     };
 }
