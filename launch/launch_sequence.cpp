@@ -39,6 +39,10 @@ LocalDateTime SystemLocalTime() {
             parts.tm_hour,        parts.tm_min,     parts.tm_sec};
 }
 
+LocalDateTime LocalNow(const LaunchEnvironment& env) {
+    return env.clock ? env.clock() : SystemLocalTime();
+}
+
 // Re-seeded from the clock on every draw, as the launch has always done; 53 random bits make a
 // double in [0, 1) that can never round up to 1.
 double RandomFromClock() {
@@ -144,9 +148,8 @@ private:
 };
 
 std::optional<std::string> BrowserLogin::ReadTimeText() {
-    const auto clock = env_.clock ? env_.clock : SystemLocalTime;
     for (int read = 0; read < kMaxMidnightReads; ++read) {
-        std::string time = TimeText(clock());
+        std::string time = TimeText(LocalNow(env_));
         if (IsUsableTimeText(time)) {
             return time;
         }
@@ -350,9 +353,8 @@ void LoginToService(const MMain& values, const LaunchFlags& flags, LaunchEnviron
     if (flags.DebugMode) {
         ui.ShowMessage("App. version " + version);
     }
-    const auto clock = env.clock ? env.clock : SystemLocalTime;
     const std::string checkUrl =
-        EffectiveServiceOrigin(env) + "/p_checkpassword.php?id=" + DateTimeDigits(clock());
+        EffectiveServiceOrigin(env) + "/p_checkpassword.php?id=" + DateTimeDigits(LocalNow(env));
     const LaunchOutcome outcome = LaunchBrowserLogin(
         checkUrl, values.LoginUsername, values.LoginPassword, version, values.LoginPin, flags, env);
     ui.EndProgram(outcome.exitCode);
