@@ -1,0 +1,11 @@
+#include <io.h>
+
+#include "platform/owned_fd.h"
+
+namespace vellamark {
+
+int OwnedFd::CloseFileDescriptor(int fd) {
+    return fd >= 0 ? ::_close(fd) : 0;
+}
+
+}  // namespace vellamark
