@@ -23,7 +23,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
 from launch_harness import LaunchSandbox, wait_until  # noqa: E402
 from standin_service import StandinService  # noqa: E402
 
-# The driver's own flags (launch/browser_command_line.cpp), less the debugging pipe.
+# The driver's own flags (browser/browser_command_line.cpp), less the debugging pipe.
 FLAGS = ["--window-position=-32000,-32000", "--no-first-run", "--no-default-browser-check",
          "--disable-background-networking", "--disable-component-update", "--disable-sync",
          "--disable-backgrounding-occluded-windows", "--disable-renderer-backgrounding",

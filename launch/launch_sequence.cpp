@@ -10,6 +10,7 @@
 #include <random>
 #include <utility>
 
+#include "browser/chromium_driver.h"
 #include "launch/login_page.h"
 #include "launch/page_file.h"
 #include "launch/pin_challenge.h"
@@ -27,20 +28,8 @@ constexpr double kProgressStep = 0.2;
 // second, so this bound (5 s) only stops a clock that is stuck.
 constexpr int kMaxMidnightReads = 100;
 
-LocalDateTime SystemLocalTime() {
-    const std::time_t now = std::time(nullptr);
-    std::tm parts{};
-#ifdef _WIN32
-    localtime_s(&parts, &now);
-#else
-    localtime_r(&now, &parts);
-#endif
-    return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday,
-            parts.tm_hour,        parts.tm_min,     parts.tm_sec};
-}
-
-LocalDateTime LocalNow(const LaunchEnvironment& env) {
-    return env.clock ? env.clock() : SystemLocalTime();
+CivilTime ClockNow(const LaunchEnvironment& env) {
+    return env.clock ? env.clock() : LocalNow();
 }
 
 // Re-seeded from the clock on every draw, as the launch has always done; 53 random bits make a
@@ -57,11 +46,11 @@ std::string TwoDigits(int value) {
     return text;
 }
 
-std::string TimeText(const LocalDateTime& now) {
+std::string TimeText(const CivilTime& now) {
     return TwoDigits(now.hour) + TwoDigits(now.minute) + TwoDigits(now.second);
 }
 
-std::string DateTimeDigits(const LocalDateTime& now) {
+std::string DateTimeDigits(const CivilTime& now) {
     char year[16];
     std::snprintf(year, sizeof year, "%04d", now.year);
     return year + TwoDigits(now.month) + TwoDigits(now.day) + TimeText(now);
@@ -128,10 +117,10 @@ private:
         }
         return {log_, 1};
     }
-    LaunchOutcome FailedCall(const std::string& what, const DriverStatus& status) {
-        return Fail(what, status.error.empty()
+    LaunchOutcome FailedCall(const std::string& what, const Status& status) {
+        return Fail(what, status.error().empty()
                               ? "The browser stopped answering. Close it and log in again."
-                              : status.error);
+                              : status.error());
     }
 
     std::optional<std::string> ReadTimeText();
@@ -149,7 +138,7 @@ private:
 
 std::optional<std::string> BrowserLogin::ReadTimeText() {
     for (int read = 0; read < kMaxMidnightReads; ++read) {
-        std::string time = TimeText(LocalNow(env_));
+        std::string time = TimeText(ClockNow(env_));
         if (IsUsableTimeText(time)) {
             return time;
         }
@@ -167,12 +156,11 @@ LaunchOutcome BrowserLogin::Run(const std::string& checkUrl, const std::string& 
     }
     log_ = "1. Initialised\r\n";
 
-    BrowserStart start = env_.startBrowser ? env_.startBrowser() : BrowserStart{};
-    if (!start.driver) {
-        return Fail("the browser could not be started",
-                    start.error.empty() ? "No browser is set up for the launcher." : start.error);
+    BrowserStart start = env_.startBrowser ? env_.startBrowser() : StartChromium({});
+    if (!start) {
+        return Fail("the browser could not be started", start.error());
     }
-    browser_ = std::move(start.driver);
+    browser_ = std::move(*start);
     ui_.SetProgress(5.0F);
     ShowLog();
     Log("2. IE object Created");
@@ -195,27 +183,27 @@ LaunchOutcome BrowserLogin::Run(const std::string& checkUrl, const std::string& 
 
     Wait(85);
     Wait(85);
-    if (DriverStatus status = browser_->Navigate("about:blank"); !status) {
+    if (Status status = browser_->Navigate("about:blank"); !status) {
         return FailedCall("the browser could not open a blank page", status);
     }
     Log("3. IE object navigation successful");
     ShowLog();
     Wait(85);
     Wait(95);
-    if (DriverStatus status = browser_->SetAddressBar(false); !status) {
+    if (Status status = browser_->SetAddressBar(false); !status) {
         return FailedCall("the browser's address bar could not be hidden", status);
     }
     Log("4. IE object address bar set");
     ShowLog();
     Wait(95);
     if (!flags_.IgnoreMenuBar) {
-        if (DriverStatus status = browser_->SetMenuBar(false); !status) {
+        if (Status status = browser_->SetMenuBar(false); !status) {
             return FailedCall("the browser's menu bar could not be hidden", status);
         }
         Log("5. IE object menu bar set");
         Wait(95);
     }
-    if (DriverStatus status = browser_->SetToolBar(false); !status) {
+    if (Status status = browser_->SetToolBar(false); !status) {
         return FailedCall("the browser's tool bar could not be hidden", status);
     }
     Log("6. IE object toolbar set");
@@ -234,33 +222,33 @@ LaunchOutcome BrowserLogin::PageFilePath(const LoginFormValues& values, const st
                     "Switch off \"Create Browser Login\" or run the program from a folder you "
                     "may write to.");
     }
-    if (FileStatus status = RemoveOldPageFiles(folder); !status) {
-        return Fail("old login pages could not be removed", status.error);
+    if (Status status = RemoveOldPageFiles(folder); !status) {
+        return Fail("old login pages could not be removed", status.error());
     }
     Log("7. Files removed");
     const std::string page = CreateFullPage(values, EffectiveServiceOrigin(env_));
     const std::string path = vellamark::PageFilePath(folder, time);
-    if (FileStatus status = WritePageFile(path, page); !status) {
-        return Fail("the login page could not be written", status.error);
+    if (Status status = WritePageFile(path, page); !status) {
+        return Fail("the login page could not be written", status.error());
     }
     pageFile_ = path;
     Wait(85);
     Log("7. Files created");
     Log("7. IE body created");
-    if (DriverStatus status = browser_->Navigate(path); !status) {
+    if (Status status = browser_->Navigate(path); !status) {
         return FailedCall("the browser could not open the login page " + path, status);
     }
     ShowLog();
     const std::uint32_t window = browser_->WindowHandle();
     Wait(95);
-    if (DriverStatus status = browser_->ShowMaximised(window); !status) {
+    if (Status status = browser_->ShowMaximised(window); !status) {
         return FailedCall("the browser window could not be shown", status);
     }
     shown_ = true;
-    if (DriverStatus status = browser_->SetVisible(true); !status) {
+    if (Status status = browser_->SetVisible(true); !status) {
         return FailedCall("the browser window could not be made visible", status);
     }
-    if (DriverStatus status = browser_->BringToTop(window); !status) {
+    if (Status status = browser_->BringToTop(window); !status) {
         return FailedCall("the browser window could not be brought to the front", status);
     }
     browser_->Release();
@@ -270,28 +258,28 @@ LaunchOutcome BrowserLogin::PageFilePath(const LoginFormValues& values, const st
 LaunchOutcome BrowserLogin::InBrowserPath(const LoginFormValues& values) {
     const std::string form = CreateShortForm(values);
     Wait(85);
-    if (DriverStatus status = browser_->SetBodyHtml(form); !status) {
+    if (Status status = browser_->SetBodyHtml(form); !status) {
         return FailedCall("the login form could not be put into the browser's page", status);
     }
     Log("7. IE body created");
     ShowLog();
     Wait(85);
     Wait(85);
-    if (DriverStatus status = browser_->SubmitForm("frm1"); !status) {
+    if (Status status = browser_->SubmitForm("frm1"); !status) {
         return FailedCall("the login form could not be sent", status);
     }
     Log("8. Credentials Submitted");
     ShowLog();
     const std::uint32_t window = browser_->WindowHandle();
     Wait(95);
-    if (DriverStatus status = browser_->ShowMaximised(window); !status) {
+    if (Status status = browser_->ShowMaximised(window); !status) {
         return FailedCall("the browser window could not be shown", status);
     }
     shown_ = true;
     Log("9. Window Maximised");
     Wait(100);
     ShowLog();
-    if (DriverStatus status = browser_->SetVisible(true); !status) {
+    if (Status status = browser_->SetVisible(true); !status) {
         return FailedCall("the browser window could not be made visible", status);
     }
     browser_->Release();
@@ -354,7 +342,7 @@ void LoginToService(const MMain& values, const LaunchFlags& flags, LaunchEnviron
         ui.ShowMessage("App. version " + version);
     }
     const std::string checkUrl =
-        EffectiveServiceOrigin(env) + "/p_checkpassword.php?id=" + DateTimeDigits(LocalNow(env));
+        EffectiveServiceOrigin(env) + "/p_checkpassword.php?id=" + DateTimeDigits(ClockNow(env));
     const LaunchOutcome outcome = LaunchBrowserLogin(
         checkUrl, values.LoginUsername, values.LoginPassword, version, values.LoginPin, flags, env);
     ui.EndProgram(outcome.exitCode);

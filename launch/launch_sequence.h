@@ -3,20 +3,11 @@
 #include <functional>
 #include <string>
 
-#include "launch/browser_driver.h"
+#include "browser/browser_driver.h"
 #include "launch/launch_ui.h"
+#include "platform/local_time.h"
 
 namespace vellamark {
-
-// A local date and time as the clock gives it.
-struct LocalDateTime {
-    int year = 0;
-    int month = 0;  // 1..12
-    int day = 0;    // 1..31
-    int hour = 0;   // 0..23
-    int minute = 0;
-    int second = 0;
-};
 
 // The launch values the Login command copies in.
 struct MMain {
@@ -35,8 +26,8 @@ struct LaunchFlags {
 // Everything the launch touches outside itself, so tests can stand in for each piece.
 struct LaunchEnvironment {
     LaunchUi* ui = nullptr;
-    std::function<BrowserStart()> startBrowser;  // creates the browser instance (hidden)
-    std::function<LocalDateTime()> clock;        // local time; default: the system clock
+    std::function<BrowserStart()> startBrowser;  // the browser, hidden; default: Chromium
+    std::function<CivilTime()> clock;            // local time; default: the system clock
     // Re-seeds from the clock and draws r uniformly from [0, 1); default: the system generator.
     std::function<double()> random;
     std::string programFolder;  // where page files go when it is writable

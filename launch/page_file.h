@@ -3,17 +3,9 @@
 #include <string>
 #include <string_view>
 
+#include "platform/result.h"
+
 namespace vellamark {
-
-// Outcome of one file-system step of the page-file path: ok, or what failed and how to fix it.
-struct FileStatus {
-    bool ok = true;
-    std::string error;
-
-    [[nodiscard]] static FileStatus Ok() { return {}; }
-    [[nodiscard]] static FileStatus Fail(std::string text) { return {false, std::move(text)}; }
-    explicit operator bool() const { return ok; }
-};
 
 // The folder the page file goes to: the program's folder when this user may write there,
 // otherwise the temp folder (an installed program's folder usually is read-only).
@@ -25,11 +17,11 @@ struct FileStatus {
 
 // Deletes every plain file "vellamar*.htm" in the folder (not hidden, not a system file, not a
 // folder or link): the previous launch's page holds a password in clear.
-[[nodiscard]] FileStatus RemoveOldPageFiles(const std::string& folder);
+[[nodiscard]] Status RemoveOldPageFiles(const std::string& folder);
 
 // Writes the page as one line plus CR LF, in the system's ANSI code page, readable by this user
 // alone (mode 0600 even when the file existed before).
-[[nodiscard]] FileStatus WritePageFile(const std::string& path, std::string_view page);
+[[nodiscard]] Status WritePageFile(const std::string& path, std::string_view page);
 
 // Deletes a page file, as far as possible: a page the browser never opened, or one cut short,
 // still holds a password in clear.

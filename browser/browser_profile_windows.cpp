@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-#include "launch/browser_profile.h"
+#include "browser/browser_profile.h"
 
 namespace vellamark {
 

@@ -6,43 +6,13 @@
 #include <utility>
 #include <vector>
 
-#include "launch/chromium_process.h"
+#include "browser/chromium_process.h"
+#include "platform/owned_handle_windows.h"
+#include "platform/text.h"
 
 namespace vellamark {
 
 namespace {
-
-// A kernel handle closed when it goes out of scope.
-class Handle {
-public:
-    Handle() = default;
-    explicit Handle(HANDLE h) : h_(h) {}
-    Handle(Handle&& other) noexcept : h_(std::exchange(other.h_, nullptr)) {}
-    Handle& operator=(Handle&& other) noexcept {
-        if (this != &other) {
-            Reset(std::exchange(other.h_, nullptr));
-        }
-        return *this;
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    ~Handle() { Reset(); }
-
-    [[nodiscard]] HANDLE Get() const { return h_; }
-    HANDLE* Out() {
-        Reset();
-        return &h_;
-    }
-    void Reset(HANDLE h = nullptr) {
-        if (h_ != nullptr && h_ != INVALID_HANDLE_VALUE) {
-            ::CloseHandle(h_);
-        }
-        h_ = h;
-    }
-
-private:
-    HANDLE h_ = nullptr;
-};
 
 std::string LastErrorText(DWORD error) {
     char* text = nullptr;
@@ -59,28 +29,18 @@ std::string LastErrorText(DWORD error) {
     return out.empty() ? "error " + std::to_string(error) : out;
 }
 
-std::wstring Widen(const std::string& utf8) {
-    if (utf8.empty()) {
-        return {};
-    }
-    const int n =
-        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-    return out;
-}
-
 class WindowsChromiumProcess final : public ChromiumProcess {
 public:
-    WindowsChromiumProcess(Handle process, DWORD id, Handle toBrowser, Handle fromBrowser)
+    WindowsChromiumProcess(OwnedHandle process, DWORD id, OwnedHandle toBrowser,
+                           OwnedHandle fromBrowser)
         : process_(std::move(process)),
           id_(id),
           toBrowser_(std::move(toBrowser)),
           fromBrowser_(std::move(fromBrowser)) {}
 
-    DriverStatus Write(std::string_view bytes, Deadline) override {
+    Status Write(std::string_view bytes, Deadline) override {
         if (toBrowser_.Get() == nullptr) {
-            return DriverStatus::Fail("The connection to the browser is already closed.");
+            return Status::Fail("The connection to the browser is already closed.");
         }
         // The pipe was made with a buffer far larger than any command, so a write does not
         // wait on the browser.
@@ -90,13 +50,13 @@ public:
             if (!::WriteFile(toBrowser_.Get(), bytes.data(), chunk, &written, nullptr)) {
                 const DWORD error = ::GetLastError();
                 if (error == ERROR_BROKEN_PIPE || error == ERROR_NO_DATA) {
-                    return DriverStatus::Fail("The browser has closed.");
+                    return Status::Fail("The browser has closed.");
                 }
-                return DriverStatus::Fail("Writing to the browser failed: " + LastErrorText(error));
+                return Status::Fail("Writing to the browser failed: " + LastErrorText(error));
             }
             bytes.remove_prefix(written);
         }
-        return DriverStatus::Ok();
+        return Status::Ok();
     }
 
     PipeRead Read(Deadline deadline) override {
@@ -160,10 +120,10 @@ public:
     long long Id() const override { return id_; }
 
 private:
-    Handle process_;
+    OwnedHandle process_;
     DWORD id_;
-    Handle toBrowser_;
-    Handle fromBrowser_;
+    OwnedHandle toBrowser_;
+    OwnedHandle fromBrowser_;
 };
 
 }  // namespace
@@ -173,20 +133,21 @@ bool RunningAsRoot() {
     return false;
 }
 
-std::unique_ptr<ChromiumProcess> StartChromiumProcess(const std::string& program,
-                                                      BrowserCommandLineSettings settings,
-                                                      std::string& error) {
+Result<std::unique_ptr<ChromiumProcess>> StartChromiumProcess(const std::string& program,
+                                                              BrowserCommandLineSettings settings) {
+    using Started = Result<std::unique_ptr<ChromiumProcess>>;
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    Handle commandRead, commandWrite, replyRead, replyWrite;
+    OwnedHandle commandRead, commandWrite, replyRead, replyWrite;
     if (!::CreatePipe(commandRead.Out(), commandWrite.Out(), &inheritable, 1 << 20) ||
         !::CreatePipe(replyRead.Out(), replyWrite.Out(), &inheritable, 1 << 20)) {
-        error = "Could not create the pipes to the browser: " + LastErrorText(::GetLastError());
-        return nullptr;
+        return Started::Fail("Could not create the pipes to the browser: " +
+                             LastErrorText(::GetLastError()));
     }
     settings.pipeIn = std::to_string(reinterpret_cast<std::uintptr_t>(commandRead.Get()));
     settings.pipeOut = std::to_string(reinterpret_cast<std::uintptr_t>(replyWrite.Get()));
-    std::wstring commandLine = Widen(WindowsCommandLine(program, ChromiumArguments(settings)));
-    const std::wstring application = Widen(program);
+    std::wstring commandLine =
+        WideFromUtf8(WindowsCommandLine(program, ChromiumArguments(settings)));
+    const std::wstring application = WideFromUtf8(program);
 
     // Exactly these four handles go to the browser: its two pipe ends and, so that it never
     // sees its command pipe close once we are gone, our two as well.
@@ -198,8 +159,8 @@ std::unique_ptr<ChromiumProcess> StartChromiumProcess(const std::string& program
     if (!::InitializeProcThreadAttributeList(attributes, 1, 0, &size) ||
         !::UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited,
                                      sizeof inherited, nullptr, nullptr)) {
-        error = "Could not prepare the browser's start: " + LastErrorText(::GetLastError());
-        return nullptr;
+        return Started::Fail("Could not prepare the browser's start: " +
+                             LastErrorText(::GetLastError()));
     }
     STARTUPINFOEXW startup{};
     startup.StartupInfo.cb = sizeof startup;
@@ -219,14 +180,14 @@ std::unique_ptr<ChromiumProcess> StartChromiumProcess(const std::string& program
     const DWORD startError = ::GetLastError();
     ::DeleteProcThreadAttributeList(attributes);
     if (!started) {
-        error = "Could not start the browser " + program + ": " + LastErrorText(startError);
-        return nullptr;
+        return Started::Fail("Could not start the browser " + program + ": " +
+                             LastErrorText(startError));
     }
     ::CloseHandle(info.hThread);
     // Our own ends are not for any later child of ours.
     ::SetHandleInformation(commandWrite.Get(), HANDLE_FLAG_INHERIT, 0);
     ::SetHandleInformation(replyRead.Get(), HANDLE_FLAG_INHERIT, 0);
-    return std::make_unique<WindowsChromiumProcess>(Handle(info.hProcess), info.dwProcessId,
+    return std::make_unique<WindowsChromiumProcess>(OwnedHandle(info.hProcess), info.dwProcessId,
                                                     std::move(commandWrite), std::move(replyRead));
 }
 

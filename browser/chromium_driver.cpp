@@ -1,15 +1,16 @@
-#include "launch/chromium_driver.h"
+#include "browser/chromium_driver.h"
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <utility>
 
-#include "launch/browser_command_line.h"
-#include "launch/browser_locator.h"
-#include "launch/browser_profile.h"
-#include "launch/chromium_process.h"
-#include "launch/devtools_connection.h"
+#include "browser/browser_command_line.h"
+#include "browser/browser_locator.h"
+#include "browser/browser_profile.h"
+#include "browser/chromium_process.h"
+#include "browser/devtools_connection.h"
+#include "platform/user_folders.h"
 
 namespace vellamark {
 
@@ -17,12 +18,6 @@ namespace {
 
 using json = nlohmann::json;
 using namespace std::chrono_literals;
-
-// A fresh profile's first start can take a few seconds on a slow machine; single commands
-// are answered in milliseconds, so their bound only has to catch a hung browser.
-constexpr auto kStartTimeout = 15s;
-constexpr auto kCommandTimeout = 5s;
-constexpr auto kReleaseTimeout = 2s;
 
 // Where the window is parked while hidden, and where it comes back to before maximising.
 constexpr int kOffScreen = -32000;
@@ -48,9 +43,11 @@ std::optional<std::string> JsonString(std::string_view text) {
 
 class ChromiumDriver final : public BrowserDriver {
 public:
-    ChromiumDriver(std::unique_ptr<ChromiumProcess> process, std::string profileDir)
+    ChromiumDriver(std::unique_ptr<ChromiumProcess> process, std::string profileDir,
+                   const ChromiumTimeouts& timeouts)
         : process_(std::move(process)),
           profileDir_(std::move(profileDir)),
+          timeouts_(timeouts),
           connection_(*process_, [this](const DevToolsMessage& m) { OnEvent(m); }) {}
 
     ChromiumDriver(const ChromiumDriver&) = delete;
@@ -68,19 +65,22 @@ public:
     }
 
     // Finds the app window's page, attaches to it and learns its window.
-    [[nodiscard]] DriverStatus Connect() {
+    [[nodiscard]] Status Connect() {
         // Discovery reports the targets that exist and every new one; the app page appears a
         // few hundred milliseconds after start.
         auto discover = connection_.Call("Target.setDiscoverTargets", R"({"discover":true})", {},
-                                         kStartTimeout);
-        if (!discover.status) {
-            return discover.status;
+                                         timeouts_.start);
+        if (!discover) {
+            return discover.status();
         }
-        const auto deadline = std::chrono::steady_clock::now() + kStartTimeout;
+        const auto deadline = std::chrono::steady_clock::now() + timeouts_.start;
         while (targetId_.empty()) {
             if (std::chrono::steady_clock::now() >= deadline) {
-                return DriverStatus::Fail("The browser did not open its window within " +
-                                          std::to_string(kStartTimeout.count()) + " seconds.");
+                return Status::Fail(
+                    "The browser did not open its window within " +
+                    std::to_string(
+                        std::chrono::duration_cast<std::chrono::seconds>(timeouts_.start).count()) +
+                    " seconds.");
             }
             if (auto status = connection_.Pump(deadline); !status) {
                 return status;
@@ -88,51 +88,51 @@ public:
         }
         auto attach =
             Call("Target.attachToTarget", json{{"targetId", targetId_}, {"flatten", true}}, false);
-        if (!attach.status) {
-            return attach.status;
+        if (!attach) {
+            return attach.status();
         }
-        const auto attached = ParseBody(attach.body);
+        const auto attached = ParseBody(*attach);
         if (!attached || !attached->contains("sessionId") ||
             !(*attached)["sessionId"].is_string()) {
-            return DriverStatus::Fail("The browser did not attach to its window's page.");
+            return Status::Fail("The browser did not attach to its window's page.");
         }
         sessionId_ = (*attached)["sessionId"].get<std::string>();
-        if (auto status = Call("Page.enable", json::object(), true).status; !status) {
-            return status;
+        if (auto enabled = Call("Page.enable", json::object(), true); !enabled) {
+            return enabled.status();
         }
         auto window = Call("Browser.getWindowForTarget", json{{"targetId", targetId_}}, false);
-        if (!window.status) {
-            return window.status;
+        if (!window) {
+            return window.status();
         }
-        const auto windowBody = ParseBody(window.body);
+        const auto windowBody = ParseBody(*window);
         if (!windowBody || !windowBody->contains("windowId") ||
             !(*windowBody)["windowId"].is_number_unsigned()) {
-            return DriverStatus::Fail("The browser did not name its window.");
+            return Status::Fail("The browser did not name its window.");
         }
         windowId_ = (*windowBody)["windowId"].get<std::uint32_t>();
-        return DriverStatus::Ok();
+        return Status::Ok();
     }
 
-    DriverStatus Navigate(std::string_view address) override {
+    Status Navigate(std::string_view address) override {
         const std::string url = AddressToUrl(address);
         BeginLoad();
         auto reply = Call("Page.navigate", json{{"url", url}}, true);
-        if (!reply.status) {
+        if (!reply) {
             loadPending_ = false;
-            return reply.status;
+            return reply.status();
         }
-        const auto body = ParseBody(reply.body);
+        const auto body = ParseBody(*reply);
         if (body && body->contains("errorText") && (*body)["errorText"].is_string() &&
             !(*body)["errorText"].get<std::string>().empty()) {
             loadPending_ = false;
-            return DriverStatus::Fail("The browser could not open " + url + " (" +
-                                      (*body)["errorText"].get<std::string>() + ").");
+            return Status::Fail("The browser could not open " + url + " (" +
+                                (*body)["errorText"].get<std::string>() + ").");
         }
         // A move within the same document starts no load, and so has no loader.
         if (!body || !body->contains("loaderId")) {
             loadPending_ = false;
         }
-        return DriverStatus::Ok();
+        return Status::Ok();
     }
 
     bool Busy() override {
@@ -146,11 +146,11 @@ public:
     }
 
     // The app window has no address bar, tool bar or menu bar to hide.
-    DriverStatus SetAddressBar(bool) override { return Usable(); }
-    DriverStatus SetMenuBar(bool) override { return Usable(); }
-    DriverStatus SetToolBar(bool) override { return Usable(); }
+    Status SetAddressBar(bool) override { return Usable(); }
+    Status SetMenuBar(bool) override { return Usable(); }
+    Status SetToolBar(bool) override { return Usable(); }
 
-    DriverStatus SetVisible(bool visible) override {
+    Status SetVisible(bool visible) override {
         if (visible == shown_) {
             return Usable();
         }
@@ -162,34 +162,34 @@ public:
             return status;
         }
         shown_ = visible;
-        return DriverStatus::Ok();
+        return Status::Ok();
     }
 
     std::uint32_t WindowHandle() override { return windowId_; }
 
-    DriverStatus SetBodyHtml(std::string_view html) override {
+    Status SetBodyHtml(std::string_view html) override {
         const auto literal = JsonString(html);
         if (!literal) {
-            return DriverStatus::Fail("The login form holds text that is not valid UTF-8.");
+            return Status::Fail("The login form holds text that is not valid UTF-8.");
         }
         // The HTML goes in as a string argument, never as script source.
         auto result = Evaluate(
             "(function(h){if(!document.body)return false;"
             "document.body.innerHTML=h;return true;})(" +
             *literal + ")");
-        if (!result.status) {
-            return result.status;
+        if (!result) {
+            return result.status();
         }
-        if (result.body != "true") {
-            return DriverStatus::Fail("The browser's page has no body to write the form into.");
+        if (*result != "true") {
+            return Status::Fail("The browser's page has no body to write the form into.");
         }
-        return DriverStatus::Ok();
+        return Status::Ok();
     }
 
-    DriverStatus SubmitForm(std::string_view formName) override {
+    Status SubmitForm(std::string_view formName) override {
         const auto literal = JsonString(formName);
         if (!literal) {
-            return DriverStatus::Fail("The form's name is not valid UTF-8.");
+            return Status::Fail("The form's name is not valid UTF-8.");
         }
         BeginLoad();
         // The prototype's submit, because a field named "submit" would hide the form's own.
@@ -197,16 +197,18 @@ public:
             "(function(n){var f=document.forms[n];if(!f)return false;"
             "HTMLFormElement.prototype.submit.call(f);return true;})(" +
             *literal + ")");
-        if (!result.status || result.body != "true") {
+        if (!result) {
             loadPending_ = false;
-            return result.status ? DriverStatus::Fail("The page has no form named \"" +
-                                                      std::string(formName) + "\".")
-                                 : result.status;
+            return result.status();
         }
-        return DriverStatus::Ok();
+        if (*result != "true") {
+            loadPending_ = false;
+            return Status::Fail("The page has no form named \"" + std::string(formName) + "\".");
+        }
+        return Status::Ok();
     }
 
-    DriverStatus ShowMaximised(std::uint32_t windowHandle) override {
+    Status ShowMaximised(std::uint32_t windowHandle) override {
         const std::uint32_t window = windowHandle != 0 ? windowHandle : windowId_;
         // A window may not go to "maximized" straight from a minimised or parked state: back
         // to normal first, onto the screen, then maximised.
@@ -223,8 +225,8 @@ public:
         return BringToTop(window);
     }
 
-    DriverStatus BringToTop(std::uint32_t) override {
-        return Call("Page.bringToFront", json::object(), true).status;
+    Status BringToTop(std::uint32_t) override {
+        return Call("Page.bringToFront", json::object(), true).status();
     }
 
     void Release() override {
@@ -236,13 +238,14 @@ public:
         // once our ends of the pipes are closed. Failures here change nothing for the user.
         if (connection_.Fault().empty()) {
             if (!sessionId_.empty()) {
-                (void)connection_.Call("Page.disable", "{}", sessionId_, kReleaseTimeout);
+                (void)connection_.Call("Page.disable", "{}", sessionId_, timeouts_.release);
             }
             (void)connection_.Call("Target.setDiscoverTargets", R"({"discover":false})", {},
-                                   kReleaseTimeout);
+                                   timeouts_.release);
             if (!sessionId_.empty()) {
                 (void)connection_.Call("Target.detachFromTarget",
-                                       json{{"sessionId", sessionId_}}.dump(), {}, kReleaseTimeout);
+                                       json{{"sessionId", sessionId_}}.dump(), {},
+                                       timeouts_.release);
             }
         }
         process_->Detach();
@@ -262,36 +265,31 @@ public:
     }
 
 private:
-    DriverStatus Usable() const {
+    Status Usable() const {
         if (!connection_.Fault().empty()) {
-            return DriverStatus::Fail(connection_.Fault());
+            return Status::Fail(connection_.Fault());
         }
-        return finished_ ? DriverStatus::Fail("The browser has already been let go.")
-                         : DriverStatus::Ok();
+        return finished_ ? Status::Fail("The browser has already been let go.") : Status::Ok();
     }
 
-    DevToolsReply Call(std::string_view method, const json& params, bool onPage) {
+    Result<std::string> Call(std::string_view method, const json& params, bool onPage) {
         if (auto status = Usable(); !status) {
-            return {status, {}};
+            return status;
         }
         return connection_.Call(method, params.dump(), onPage ? sessionId_ : std::string(),
-                                kCommandTimeout);
+                                timeouts_.command);
     }
 
-    struct Evaluation {
-        DriverStatus status;
-        std::string body;  // the value as JSON text
-    };
-
-    Evaluation Evaluate(const std::string& expression) {
+    // The script's value as JSON text ("null" for none).
+    Result<std::string> Evaluate(const std::string& expression) {
         auto reply = Call("Runtime.evaluate",
                           json{{"expression", expression}, {"returnByValue", true}}, true);
-        if (!reply.status) {
-            return {reply.status, {}};
+        if (!reply) {
+            return reply.status();
         }
-        const auto body = ParseBody(reply.body);
+        const auto body = ParseBody(*reply);
         if (!body) {
-            return {DriverStatus::Fail("The browser's answer to a script was unreadable."), {}};
+            return Status::Fail("The browser's answer to a script was unreadable.");
         }
         if (body->contains("exceptionDetails")) {
             const auto& details = (*body)["exceptionDetails"];
@@ -300,19 +298,19 @@ private:
                 text += ' ';
                 text += details["exception"].value("description", std::string());
             }
-            return {DriverStatus::Fail("A script in the browser's page failed: " + text), {}};
+            return Status::Fail("A script in the browser's page failed: " + text);
         }
         const auto result = body->find("result");
         if (result == body->end() || !result->is_object() || !result->contains("value")) {
-            return {DriverStatus::Ok(), "null"};
+            return std::string("null");
         }
-        return {DriverStatus::Ok(), (*result)["value"].dump()};
+        return (*result)["value"].dump();
     }
 
-    DriverStatus SetBounds(const json& bounds, std::uint32_t window = 0) {
+    Status SetBounds(const json& bounds, std::uint32_t window = 0) {
         return Call("Browser.setWindowBounds",
                     json{{"windowId", window != 0 ? window : windowId_}, {"bounds", bounds}}, false)
-            .status;
+            .status();
     }
 
     // From here until the main frame has both started and stopped loading, Busy is true. A
@@ -356,6 +354,7 @@ private:
 
     std::unique_ptr<ChromiumProcess> process_;
     std::string profileDir_;
+    ChromiumTimeouts timeouts_;
     DevToolsConnection connection_;
     std::string targetId_;
     std::string sessionId_;
@@ -369,46 +368,60 @@ private:
 
 }  // namespace
 
+BrowserStart ConnectChromiumDriver(std::unique_ptr<ChromiumProcess> process, std::string profileDir,
+                                   const ChromiumTimeouts& timeouts) {
+    auto driver =
+        std::make_unique<ChromiumDriver>(std::move(process), std::move(profileDir), timeouts);
+    if (auto status = driver->Connect(); !status) {
+        driver->Close();
+        return status;
+    }
+    return std::unique_ptr<BrowserDriver>(std::move(driver));
+}
+
 BrowserStart StartChromium(const ChromiumOptions& options) {
     const auto env = ProcessEnvironment();
     std::string program = options.browserPath;
     if (program.empty()) {
         auto located = LocateBrowser(env);
-        if (located.path.empty()) {
-            return {nullptr, located.error};
+        if (!located) {
+            return located.status();
         }
-        program = located.path;
+        program = *located;
     }
-    const std::string root =
-        options.profileRoot.empty() ? DefaultProfileRoot(env) : options.profileRoot;
-    if (!root.empty()) {
-        RemoveStaleProfiles(root);
+    std::string root = options.profileRoot;
+    if (root.empty()) {
+        auto folder = LauncherProfilesFolder(env);
+        if (!folder) {
+            return Status::Fail("There is no folder for the browser profile: " + folder.error() +
+                                ".");
+        }
+        root = *folder;
     }
+    RemoveStaleProfiles(root);
     auto profile = CreateLaunchProfile(root);
-    if (profile.path.empty()) {
-        return {nullptr, profile.error};
+    if (!profile) {
+        return profile.status();
     }
 
     BrowserCommandLineSettings settings;
-    settings.profileDir = profile.path;
+    settings.profileDir = *profile;
     settings.runningAsRoot = RunningAsRoot();
-    std::string error;
-    auto process = StartChromiumProcess(program, settings, error);
+    auto process = StartChromiumProcess(program, settings);
     if (!process) {
-        RemoveProfileIfUnheld(profile.path);
-        return {nullptr, error +
-                             " Set VELLAMARK_BROWSER to the full path of Chromium, Google "
-                             "Chrome, Microsoft Edge or Brave."};
+        RemoveProfileIfUnheld(*profile);
+        return Status::Fail(process.error() +
+                            " Set VELLAMARK_BROWSER to the full path of Chromium, Google "
+                            "Chrome, Microsoft Edge or Brave.");
     }
-    auto driver = std::make_unique<ChromiumDriver>(std::move(process), profile.path);
-    if (auto status = driver->Connect(); !status) {
-        driver->Close();
-        return {nullptr, "The browser " + program + " could not be driven: " + status.error +
-                             " Check that it is a Chromium-family browser (Chromium, Google "
-                             "Chrome, Microsoft Edge or Brave) that starts on this desktop, or "
-                             "set VELLAMARK_BROWSER to one that does."};
+    auto driver = ConnectChromiumDriver(std::move(*process), *profile);
+    if (!driver) {
+        return Status::Fail("The browser " + program + " could not be driven: " + driver.error() +
+                            " Check that it is a Chromium-family browser (Chromium, Google "
+                            "Chrome, Microsoft Edge or Brave) that starts on this desktop, or "
+                            "set VELLAMARK_BROWSER to one that does.");
     }
-    return {std::move(driver), {}};
+    return driver;
 }
 
 }  // namespace vellamark

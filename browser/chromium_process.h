@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "launch/browser_command_line.h"
-#include "launch/browser_driver.h"
+#include "browser/browser_command_line.h"
+#include "platform/result.h"
 
 namespace vellamark {
 
@@ -29,7 +29,7 @@ public:
     virtual ~ChromiumProcess() = default;
 
     // Writes all the bytes to the browser's command pipe, waiting no later than the deadline.
-    [[nodiscard]] virtual DriverStatus Write(std::string_view bytes, Deadline deadline) = 0;
+    [[nodiscard]] virtual Status Write(std::string_view bytes, Deadline deadline) = 0;
     // Waits until bytes arrive, the browser has gone, or the deadline passes.
     [[nodiscard]] virtual PipeRead Read(Deadline deadline) = 0;
     // Ends the browser and every process it started, waiting a bounded time for them.
@@ -40,9 +40,9 @@ public:
 };
 
 // Starts the program with ChromiumArguments(settings); the pipe fields of settings are filled
-// in here. Null on failure, with error set.
-[[nodiscard]] std::unique_ptr<ChromiumProcess> StartChromiumProcess(
-    const std::string& program, BrowserCommandLineSettings settings, std::string& error);
+// in here.
+[[nodiscard]] Result<std::unique_ptr<ChromiumProcess>> StartChromiumProcess(
+    const std::string& program, BrowserCommandLineSettings settings);
 
 // True when this process runs with administrator rights that make Chromium refuse its sandbox.
 [[nodiscard]] bool RunningAsRoot();

@@ -1,4 +1,4 @@
-#include "launch/devtools_connection.h"
+#include "browser/devtools_connection.h"
 
 #include <utility>
 
@@ -7,58 +7,54 @@ namespace vellamark {
 DevToolsConnection::DevToolsConnection(ChromiumProcess& process, EventHandler onEvent)
     : process_(process), onEvent_(std::move(onEvent)) {}
 
-DriverStatus DevToolsConnection::Broken(std::string text) {
+Status DevToolsConnection::Broken(std::string text) {
     if (fault_.empty()) {
         fault_ = std::move(text);
     }
-    return DriverStatus::Fail(fault_);
+    return Status::Fail(fault_);
 }
 
-DevToolsReply DevToolsConnection::Call(std::string_view method, std::string_view paramsJson,
-                                       std::string_view sessionId,
-                                       std::chrono::milliseconds timeout) {
+Result<std::string> DevToolsConnection::Call(std::string_view method, std::string_view paramsJson,
+                                             std::string_view sessionId,
+                                             std::chrono::milliseconds timeout) {
     if (!fault_.empty()) {
-        return {DriverStatus::Fail(fault_), {}};
+        return Status::Fail(fault_);
     }
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     const std::int64_t id = nextId_++;
     auto written = process_.Write(
         FrameDevToolsMessage(DevToolsCommand(id, method, paramsJson, sessionId)), deadline);
     if (!written) {
-        return {Broken(written.error), {}};
+        return Broken(written.error());
     }
     replied_ = false;
     while (!replied_) {
         if (std::chrono::steady_clock::now() >= deadline) {
-            return {DriverStatus::Fail("The browser did not answer " + std::string(method) +
-                                       " within " + std::to_string(timeout.count() / 1000) +
-                                       " seconds."),
-                    {}};
+            return Status::Fail("The browser did not answer " + std::string(method) + " within " +
+                                std::to_string(timeout.count() / 1000) + " seconds.");
         }
         if (auto status = ReadAndDispatch(deadline, id); !status) {
-            return {status, {}};
+            return status;
         }
     }
     if (!reply_.error.empty()) {
-        return {
-            DriverStatus::Fail("The browser refused " + std::string(method) + ": " + reply_.error),
-            {}};
+        return Status::Fail("The browser refused " + std::string(method) + ": " + reply_.error);
     }
-    return {DriverStatus::Ok(), std::move(reply_.body)};
+    return std::move(reply_.body);
 }
 
-DriverStatus DevToolsConnection::Pump(Deadline deadline) {
+Status DevToolsConnection::Pump(Deadline deadline) {
     if (!fault_.empty()) {
-        return DriverStatus::Fail(fault_);
+        return Status::Fail(fault_);
     }
     return ReadAndDispatch(deadline, 0);
 }
 
-DriverStatus DevToolsConnection::ReadAndDispatch(Deadline deadline, std::int64_t awaited) {
+Status DevToolsConnection::ReadAndDispatch(Deadline deadline, std::int64_t awaited) {
     auto read = process_.Read(deadline);
     switch (read.kind) {
         case PipeRead::Kind::kTimeout:
-            return DriverStatus::Ok();
+            return Status::Ok();
         case PipeRead::Kind::kClosed:
             return Broken("The browser closed unexpectedly.");
         case PipeRead::Kind::kError:
@@ -68,10 +64,9 @@ DriverStatus DevToolsConnection::ReadAndDispatch(Deadline deadline, std::int64_t
     }
     splitter_.Append(read.bytes);
     while (auto text = splitter_.Next()) {
-        std::string problem;
-        auto message = ParseDevToolsMessage(*text, problem);
+        auto message = ParseDevToolsMessage(*text);
         if (!message) {
-            return Broken("The browser broke the debugging protocol: " + problem + ".");
+            return Broken("The browser broke the debugging protocol: " + message.error() + ".");
         }
         if (message->kind == DevToolsMessage::Kind::kEvent) {
             if (onEvent_) {
@@ -85,7 +80,7 @@ DriverStatus DevToolsConnection::ReadAndDispatch(Deadline deadline, std::int64_t
     if (splitter_.Overflowed()) {
         return Broken("The browser broke the debugging protocol: a message without end.");
     }
-    return DriverStatus::Ok();
+    return Status::Ok();
 }
 
 }  // namespace vellamark

@@ -1,4 +1,4 @@
-#include "launch/browser_command_line.h"
+#include "browser/browser_command_line.h"
 
 #include <cctype>
 #include <filesystem>

@@ -3,23 +3,13 @@
 #include <chrono>
 #include <string>
 
-#include "launch/browser_locator.h"
+#include "platform/result.h"
 
 namespace vellamark {
 
-// The folder that holds one browser profile per launch: $XDG_CACHE_HOME/vellamark/profiles
-// (default ~/.cache/...); on Windows %LOCALAPPDATA%\vellamark\profiles. Empty when neither
-// the variable nor a home folder is known.
-[[nodiscard]] std::string DefaultProfileRoot(const EnvironmentLookup& env);
-
-struct ProfileFolder {
-    std::string path;  // empty on failure
-    std::string error;
-};
-
 // Makes a new, empty profile folder under root (creating root when missing), private to the
-// user.
-[[nodiscard]] ProfileFolder CreateLaunchProfile(const std::string& root);
+// user; gives its path.
+[[nodiscard]] Result<std::string> CreateLaunchProfile(const std::string& root);
 
 // A profile this young counts as held even without a browser's lock: its launch may not have
 // started the browser yet.

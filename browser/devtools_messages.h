@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/result.h"
+
 namespace vellamark {
 
 // The pipe protocol sends one JSON message per frame, each ended by a NUL byte. Bytes arrive
@@ -42,9 +44,8 @@ struct DevToolsMessage {
     std::string body;       // JSON text: the reply's result or the event's params ("{}" if none)
 };
 
-// Reads one message; nullopt (with problem set) for text that is no valid protocol message.
-[[nodiscard]] std::optional<DevToolsMessage> ParseDevToolsMessage(std::string_view text,
-                                                                  std::string& problem);
+// Reads one message; fails, saying what was wrong, for text that is no valid protocol message.
+[[nodiscard]] Result<DevToolsMessage> ParseDevToolsMessage(std::string_view text);
 
 // The JSON text of a command. paramsJson must be a JSON object's text.
 [[nodiscard]] std::string DevToolsCommand(std::int64_t id, std::string_view method,

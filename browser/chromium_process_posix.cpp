@@ -12,39 +12,12 @@
 #include <utility>
 #include <vector>
 
-#include "launch/chromium_process.h"
+#include "browser/chromium_process.h"
+#include "platform/owned_fd.h"
 
 namespace vellamark {
 
 namespace {
-
-// A file descriptor that is closed when it goes out of scope.
-class Fd {
-public:
-    Fd() = default;
-    explicit Fd(int fd) : fd_(fd) {}
-    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    Fd& operator=(Fd&& other) noexcept {
-        if (this != &other) {
-            Reset(std::exchange(other.fd_, -1));
-        }
-        return *this;
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() { Reset(); }
-
-    [[nodiscard]] int Get() const { return fd_; }
-    void Reset(int fd = -1) {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        fd_ = fd;
-    }
-
-private:
-    int fd_ = -1;
-};
 
 int MillisecondsUntil(Deadline deadline) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -91,12 +64,12 @@ private:
 
 class PosixChromiumProcess final : public ChromiumProcess {
 public:
-    PosixChromiumProcess(pid_t pid, Fd toBrowser, Fd fromBrowser)
+    PosixChromiumProcess(pid_t pid, OwnedFd toBrowser, OwnedFd fromBrowser)
         : pid_(pid), toBrowser_(std::move(toBrowser)), fromBrowser_(std::move(fromBrowser)) {}
 
-    DriverStatus Write(std::string_view bytes, Deadline deadline) override {
+    Status Write(std::string_view bytes, Deadline deadline) override {
         if (toBrowser_.Get() < 0) {
-            return DriverStatus::Fail("The connection to the browser is already closed.");
+            return Status::Fail("The connection to the browser is already closed.");
         }
         SigpipeGuard guard;
         while (!bytes.empty()) {
@@ -112,17 +85,17 @@ public:
                 pollfd p{toBrowser_.Get(), POLLOUT, 0};
                 const int wait = MillisecondsUntil(deadline);
                 if (wait == 0 || ::poll(&p, 1, wait) == 0) {
-                    return DriverStatus::Fail("The browser stopped taking commands.");
+                    return Status::Fail("The browser stopped taking commands.");
                 }
                 continue;
             }
             if (errno == EPIPE) {
                 guard.Raised();
-                return DriverStatus::Fail("The browser has closed.");
+                return Status::Fail("The browser has closed.");
             }
-            return DriverStatus::Fail("Writing to the browser failed: " + ErrnoText(errno));
+            return Status::Fail("Writing to the browser failed: " + ErrnoText(errno));
         }
-        return DriverStatus::Ok();
+        return Status::Ok();
     }
 
     PipeRead Read(Deadline deadline) override {
@@ -195,11 +168,11 @@ public:
 
 private:
     pid_t pid_;
-    Fd toBrowser_;
-    Fd fromBrowser_;
+    OwnedFd toBrowser_;
+    OwnedFd fromBrowser_;
 };
 
-bool MakePipe(Fd& readEnd, Fd& writeEnd) {
+bool MakePipe(OwnedFd& readEnd, OwnedFd& writeEnd) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) {
         return false;
@@ -215,9 +188,9 @@ bool RunningAsRoot() {
     return ::geteuid() == 0;
 }
 
-std::unique_ptr<ChromiumProcess> StartChromiumProcess(const std::string& program,
-                                                      BrowserCommandLineSettings settings,
-                                                      std::string& error) {
+Result<std::unique_ptr<ChromiumProcess>> StartChromiumProcess(const std::string& program,
+                                                              BrowserCommandLineSettings settings) {
+    using Started = Result<std::unique_ptr<ChromiumProcess>>;
     settings.pipeIn.clear();
     settings.pipeOut.clear();
     const std::vector<std::string> arguments = ChromiumArguments(settings);
@@ -231,22 +204,19 @@ std::unique_ptr<ChromiumProcess> StartChromiumProcess(const std::string& program
     }
     argv.push_back(nullptr);
 
-    Fd commandRead, commandWrite, replyRead, replyWrite, execErrorRead, execErrorWrite;
+    OwnedFd commandRead, commandWrite, replyRead, replyWrite, execErrorRead, execErrorWrite;
     if (!MakePipe(commandRead, commandWrite) || !MakePipe(replyRead, replyWrite) ||
         !MakePipe(execErrorRead, execErrorWrite)) {
-        error = "Could not create the pipes to the browser: " + ErrnoText(errno);
-        return nullptr;
+        return Started::Fail("Could not create the pipes to the browser: " + ErrnoText(errno));
     }
-    Fd devNull(::open("/dev/null", O_RDWR | O_CLOEXEC));
+    OwnedFd devNull(::open("/dev/null", O_RDWR | O_CLOEXEC));
     if (devNull.Get() < 0) {
-        error = "Could not open /dev/null: " + ErrnoText(errno);
-        return nullptr;
+        return Started::Fail("Could not open /dev/null: " + ErrnoText(errno));
     }
 
     const pid_t pid = ::fork();
     if (pid < 0) {
-        error = "Could not start the browser: " + ErrnoText(errno);
-        return nullptr;
+        return Started::Fail("Could not start the browser: " + ErrnoText(errno));
     }
     if (pid == 0) {
         ::setsid();
@@ -283,15 +253,15 @@ std::unique_ptr<ChromiumProcess> StartChromiumProcess(const std::string& program
     } while (n < 0 && errno == EINTR);
     if (n == static_cast<ssize_t>(sizeof childError)) {
         ::waitpid(pid, nullptr, 0);
-        error = "Could not start the browser " + program + ": " + ErrnoText(childError);
-        return nullptr;
+        return Started::Fail("Could not start the browser " + program + ": " +
+                             ErrnoText(childError));
     }
     if (::fcntl(commandWrite.Get(), F_SETFL, O_NONBLOCK) != 0 ||
         ::fcntl(replyRead.Get(), F_SETFL, O_NONBLOCK) != 0) {
-        error = "Could not set up the pipes to the browser: " + ErrnoText(errno);
+        const std::string why = ErrnoText(errno);
         ::kill(-pid, SIGKILL);
         ::waitpid(pid, nullptr, 0);
-        return nullptr;
+        return Started::Fail("Could not set up the pipes to the browser: " + why);
     }
     return std::make_unique<PosixChromiumProcess>(pid, std::move(commandWrite),
                                                   std::move(replyRead));

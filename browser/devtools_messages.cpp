@@ -1,4 +1,4 @@
-#include "launch/devtools_messages.h"
+#include "browser/devtools_messages.h"
 
 #include <nlohmann/json.hpp>
 
@@ -34,17 +34,16 @@ std::string FrameDevToolsMessage(std::string_view json) {
     return frame;
 }
 
-std::optional<DevToolsMessage> ParseDevToolsMessage(std::string_view text, std::string& problem) {
+Result<DevToolsMessage> ParseDevToolsMessage(std::string_view text) {
+    using Parsed = Result<DevToolsMessage>;
     const auto json = nlohmann::json::parse(text, nullptr, /*allow_exceptions=*/false);
     if (!json.is_object()) {
-        problem = "the browser sent something that is not a protocol message";
-        return std::nullopt;
+        return Parsed::Fail("the browser sent something that is not a protocol message");
     }
     DevToolsMessage message;
     if (const auto session = json.find("sessionId"); session != json.end()) {
         if (!session->is_string()) {
-            problem = "a message with a malformed session";
-            return std::nullopt;
+            return Parsed::Fail("a message with a malformed session");
         }
         message.sessionId = session->get<std::string>();
     }
@@ -52,8 +51,7 @@ std::optional<DevToolsMessage> ParseDevToolsMessage(std::string_view text, std::
     const auto method = json.find("method");
     if (id != json.end()) {
         if (!id->is_number_integer()) {
-            problem = "a reply with a malformed id";
-            return std::nullopt;
+            return Parsed::Fail("a reply with a malformed id");
         }
         message.kind = DevToolsMessage::Kind::kReply;
         message.id = id->get<std::int64_t>();
@@ -73,8 +71,7 @@ std::optional<DevToolsMessage> ParseDevToolsMessage(std::string_view text, std::
         message.body = params != json.end() && params->is_object() ? params->dump() : "{}";
         return message;
     }
-    problem = "a message that is neither a reply nor an event";
-    return std::nullopt;
+    return Parsed::Fail("a message that is neither a reply nor an event");
 }
 
 std::string DevToolsCommand(std::int64_t id, std::string_view method, std::string_view paramsJson,

@@ -1,4 +1,4 @@
-#include "launch/browser_profile.h"
+#include "browser/browser_profile.h"
 
 #include <atomic>
 #include <filesystem>
@@ -8,33 +8,18 @@ namespace vellamark {
 
 namespace fs = std::filesystem;
 
-std::string DefaultProfileRoot(const EnvironmentLookup& env) {
-#ifdef _WIN32
-    if (auto local = env("LOCALAPPDATA"); local && !local->empty()) {
-        return (fs::path(*local) / "vellamark" / "profiles").string();
-    }
-    return {};
-#else
-    if (auto cache = env("XDG_CACHE_HOME"); cache && !cache->empty() && cache->front() == '/') {
-        return (fs::path(*cache) / "vellamark" / "profiles").string();
-    }
-    if (auto home = env("HOME"); home && !home->empty()) {
-        return (fs::path(*home) / ".cache" / "vellamark" / "profiles").string();
-    }
-    return {};
-#endif
-}
-
-ProfileFolder CreateLaunchProfile(const std::string& root) {
+Result<std::string> CreateLaunchProfile(const std::string& root) {
+    using Created = Result<std::string>;
     if (root.empty()) {
-        return {{},
-                "There is no folder for the browser profile: set HOME (or XDG_CACHE_HOME; on "
-                "Windows LOCALAPPDATA)."};
+        return Created::Fail(
+            "There is no folder for the browser profile: set HOME (or XDG_CACHE_HOME; on "
+            "Windows LOCALAPPDATA).");
     }
     std::error_code ec;
     fs::create_directories(root, ec);
     if (ec) {
-        return {{}, "Could not create the browser profile folder " + root + ": " + ec.message()};
+        return Created::Fail("Could not create the browser profile folder " + root + ": " +
+                             ec.message());
     }
     // The name only has to be new; time and a counter make it so, and sort by age.
     static std::atomic<unsigned> counter{0};
@@ -46,13 +31,14 @@ ProfileFolder CreateLaunchProfile(const std::string& root) {
                                                std::to_string(counter.fetch_add(1)));
         if (fs::create_directory(dir, ec)) {
             fs::permissions(dir, fs::perms::owner_all, fs::perm_options::replace, ec);
-            return {dir.string(), {}};
+            return dir.string();
         }
         if (ec) {
-            return {{}, "Could not create a browser profile in " + root + ": " + ec.message()};
+            return Created::Fail("Could not create a browser profile in " + root + ": " +
+                                 ec.message());
         }
     }
-    return {{}, "Could not find a free name for a browser profile in " + root + "."};
+    return Created::Fail("Could not find a free name for a browser profile in " + root + ".");
 }
 
 int RemoveStaleProfiles(const std::string& root) {

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "launch/browser_profile.h"
+#include "browser/browser_profile.h"
 
 namespace vellamark {
 

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+
+namespace vellamark {
+
+// What the page file needs from the file system, one half per system.
+
+// Windows matches file names without regard to case.
+extern const bool kPageFileNamesIgnoreCase;
+// A file the folder listing keeps from the user: a dot file; hidden or system on Windows.
+[[nodiscard]] bool IsHiddenOrSystem(const std::filesystem::path& path);
+// True when this user may create files in the folder.
+[[nodiscard]] bool FolderWritable(const std::filesystem::path& folder);
+// Opens the file for writing, created or emptied, readable by this user alone; -1 on failure
+// (errno says why). A link planted under the name is not followed.
+[[nodiscard]] int OpenForWriting(const std::filesystem::path& path);
+// Narrows an existing file to this user (where the file's mode decides that).
+[[nodiscard]] bool RestrictToOwner(int fd);
+// One write; the count written, or -1 (errno says why).
+[[nodiscard]] long WriteSome(int fd, const char* data, std::size_t size);
+
+}  // namespace vellamark

@@ -1,0 +1,48 @@
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+
+#include <string>
+
+#include "launch/page_file_system.h"
+
+namespace vellamark {
+
+const bool kPageFileNamesIgnoreCase = true;
+
+bool IsHiddenOrSystem(const std::filesystem::path& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+}
+
+bool FolderWritable(const std::filesystem::path& folder) {
+    // Access checks on Windows live in ACLs that _waccess does not read: try it instead.
+    const std::filesystem::path probe =
+        folder / (L"vellamark-probe-" + std::to_wstring(GetCurrentProcessId()) + L".tmp");
+    const HANDLE handle =
+        CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    CloseHandle(handle);
+    return true;
+}
+
+int OpenForWriting(const std::filesystem::path& path) {
+    return _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT,
+                  _S_IREAD | _S_IWRITE);
+}
+
+// The folder's access list decides on Windows.
+bool RestrictToOwner(int /*fd*/) {
+    return true;
+}
+
+long WriteSome(int fd, const char* data, std::size_t size) {
+    return _write(fd, data, static_cast<unsigned>(size > 0x10000000 ? 0x10000000 : size));
+}
+
+}  // namespace vellamark
