@@ -6,7 +6,9 @@
 #include <string_view>
 #include <vector>
 
+#include "cipher/blowfish_state.h"
 #include "cipher/bytes.h"
+#include "platform/result.h"
 #include "store/registry_backend.h"
 
 namespace vellamark {
@@ -27,7 +29,7 @@ inline constexpr int kAccountSlots = 101;  // slots 0..100
 inline constexpr int kStoredSlots = 100;   // SaveUserDetails stores slots 0..99
 inline constexpr char kNoPasswordMarker[] = "####";
 
-// The window's four parallel account tables; slot k belongs to entry k of the username list.
+// The four parallel account tables; slot k belongs to entry k of the username list.
 struct AccountTables {
     std::array<std::string, kAccountSlots> savedUsernames{};
     std::array<std::string, kAccountSlots> savedPasswords{};
@@ -35,14 +37,15 @@ struct AccountTables {
     std::array<int, kAccountSlots> passwordSavedFlags{};
 };
 
-// The three comma-terminated lists; after SaveUserDetails they hold the stored (hex) forms.
+// The three comma-terminated lists; after a save they hold the stored (hex) forms.
 struct PlainLists {
     std::string usernameList;
     std::string passwordList;
     std::string pinList;
 };
 
-// What the window shows when the accounts are saved: Combo1's text, Text2, Text8, Check1.
+// What the window shows when the accounts are saved: the username box's text, the password and
+// PIN boxes, and "Save Password".
 struct WindowEntry {
     std::string username;
     std::string password;
@@ -60,50 +63,84 @@ public:
     [[nodiscard]] virtual std::optional<std::string> DateCreatedKeyText() = 0;
 };
 
-// Key texts from the file "vellamark" ("vellamark.exe" on Windows) in the given folder.
-class ExecutableKeySource final : public StoreKeySource {
-public:
-    explicit ExecutableKeySource(std::string programFolder);
-    [[nodiscard]] std::optional<std::string> FileTimeKeyText() override;
-    [[nodiscard]] std::optional<std::string> DateCreatedKeyText() override;
+// The message shown when the program file's times cannot be read; the program then ends.
+inline constexpr char kFiletimeErrorMessage[] = "Filetime error";
 
-private:
-    std::string programFolder_;
-};
-
-// What SaveUserDetails did. An entry holding a comma cannot be stored (it would split the lists
+// What a save left out. An entry holding a comma cannot be stored (it would split the lists
 // out of step): such a username is left out, such a password is stored as the marker, such a
 // PIN is stored empty, and the caller is told so it can say so once.
-struct SaveOutcome {
-    bool filetimeError = false;  // nothing was written; the window shows "Filetime error"
+struct SaveReport {
     bool usernameLeftOut = false;
     bool passwordNotSaved = false;
     bool pinNotSaved = false;
 };
 
-[[nodiscard]] SaveOutcome SaveUserDetails(const AccountTables& tables, const WindowEntry& window,
-                                          StoreKeySource& keys, PlainLists& lists, Bytes& storeKey);
-
-// The reading half of CreateDropDown: reads the three stored lists, sets the key (second way
-// when the first fails the letter test), fills the tables and returns the list entries.
-struct DropDownOutcome {
-    bool filetimeError = false;        // the window shows "Filetime error" and ends
-    bool dateCreatedError = false;     // the second way failed; the window reports it and ends
-    bool loginEnabled = true;          // false when the usernames fail the letter test twice
-    std::vector<std::string> entries;  // Combo1's list, in order; entry k is slot k
+// The saved accounts as read back: the username list's entries in order (entry k is slot k)
+// and whether the usernames passed the letter test, which decides the "Login" button.
+struct StoredAccounts {
+    bool loginEnabled = true;
+    std::vector<std::string> entries;
 };
 
-[[nodiscard]] DropDownOutcome ReadStoredAccounts(AccountTables& tables, StoreKeySource& keys,
-                                                 PlainLists& lists, Bytes& storeKey);
+// The login settings the Login command stores, in the order it stores them.
+struct LoginSettings {
+    bool createPage = false;            // "createpage": "True" / "False"
+    bool ignoreMenuBar = false;         // "ignoremenubar": "True" / "False"
+    bool savePasswords = false;         // "savepasswords": "1" / "0"
+    std::optional<bool> useEncryption;  // "SSL": "True" / "False", empty while unset
+};
+
+// The saved accounts and settings of this user: the account tables, the plain lists, the store
+// key and a cipher state of its own, over the registry routines and the settings key.
+class AccountStore {
+public:
+    explicit AccountStore(StoreKeySource& keys);
+    AccountStore(const AccountStore&) = delete;
+    AccountStore& operator=(const AccountStore&) = delete;
+
+    [[nodiscard]] AccountTables& Tables() { return tables_; }
+    [[nodiscard]] const AccountTables& Tables() const { return tables_; }
+    [[nodiscard]] const PlainLists& Lists() const { return lists_; }
+    [[nodiscard]] const Bytes& StoreKey() const { return storeKey_; }
+
+    // The reading half of CreateDropDown: reads the three stored lists, sets the key (the
+    // second way when the first fails the letter test), fills the tables and gives the list.
+    // Fails with the message to show before the program ends: "Filetime error", or that the
+    // creation date for the second way is not available.
+    [[nodiscard]] Result<StoredAccounts> ReadAccounts();
+
+    // Builds the three lists from the tables and the window's entry and writes them enciphered
+    // under the first way's key. Fails with "Filetime error", having written nothing.
+    [[nodiscard]] Result<SaveReport> SaveUserDetails(const WindowEntry& window);
+
+    // The settings key, created empty when it is missing.
+    void EnsureSettingsKey();
+    // "createpage" / "ignoremenubar" hold exactly "True".
+    [[nodiscard]] bool CreatePageSetting() const;
+    [[nodiscard]] bool IgnoreMenuBarSetting() const;
+    // "savepasswords" reads as the number 1 ("1", " 1 ", "1.0").
+    [[nodiscard]] bool SavePasswordsSetting() const;
+    // The four settings the Login command writes, in their order.
+    void WriteLoginSettings(const LoginSettings& settings);
+
+private:
+    void SetStoreKey(std::string_view keyText);
+
+    StoreKeySource& keys_;
+    AccountTables tables_;
+    PlainLists lists_;
+    Bytes storeKey_;
+    BlowfishState cipher_;
+};
 
 // A list passes when empty or when its first character is a letter a..z / A..Z.
 [[nodiscard]] bool PassesLetterTest(std::string_view list);
 
-// Stored form of a plain list under the key set now, and back (empty stays empty on saving).
-[[nodiscard]] std::string EncodeStoredList(std::string_view plain);
-[[nodiscard]] std::string DecodeStoredList(std::string_view stored);
+// StoreKey of a key text: its pairs of hexadecimal digits, one character per character.
+[[nodiscard]] Bytes StoreKeyFromText(std::string_view keyText);
 
-// Sets StoreKey from a key text and keys the cipher with it.
-void SetStoreKey(std::string_view keyText, Bytes& storeKey);
+// Stored form of a plain list under the given key state, and back (empty stays empty on saving).
+[[nodiscard]] std::string EncodeStoredList(const BlowfishState& key, std::string_view plain);
+[[nodiscard]] std::string DecodeStoredList(const BlowfishState& key, std::string_view stored);
 
 }  // namespace vellamark

@@ -1,11 +1,12 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
-#include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "platform/local_time.h"
+#include "store/account_store.h"
 
 namespace vellamark {
 
@@ -21,19 +22,6 @@ inline constexpr std::int64_t kFileTimeToUnixSeconds = 11644473600;
 // The same rule for a time given as seconds and nanoseconds since 1970 (statx, stat).
 [[nodiscard]] std::int64_t NearestWholeSecond(std::int64_t seconds, std::int64_t nanoseconds);
 
-// Full weekday names (Sunday first) and month names (January first), in UTF-8.
-struct DateNames {
-    std::array<std::string, 7> weekdays{"Sunday",   "Monday", "Tuesday", "Wednesday",
-                                        "Thursday", "Friday", "Saturday"};
-    std::array<std::string, 12> months{"January",   "February", "March",    "April",
-                                       "May",       "June",     "July",     "August",
-                                       "September", "October",  "November", "December"};
-};
-
-// The names of the user's locale (LC_ALL / LC_TIME / LANG on POSIX systems, the user's locale
-// on Windows), whatever locale the program itself has set; English where there are none.
-[[nodiscard]] DateNames UserDateNames();
-
 // The key text of a moment: full weekday name, four-digit year, full month name, two-digit day,
 // hour (00-23), minute and second, nothing between them. utc: render in UTC, otherwise in the
 // local time zone. nullopt when the moment cannot be represented.
@@ -46,9 +34,16 @@ struct DateNames {
 // hexadecimal digit, as the letter itself would.
 [[nodiscard]] std::string KeyTextCharacters(std::string_view utf8);
 
-// The creation time of the file, in whole seconds since 1970: Windows' creation time; elsewhere
-// the birth time (statx), or the modification time where the file system keeps no birth time.
-// nullopt when the file or its times cannot be read.
-[[nodiscard]] std::optional<std::int64_t> FileCreationTime(const std::string& path);
+// Key texts from the launcher's program file in the given folder ("vellamark", "vellamark.exe"
+// on Windows), rendered with the user's locale's names.
+class ExecutableKeySource final : public StoreKeySource {
+public:
+    explicit ExecutableKeySource(std::string programFolder);
+    [[nodiscard]] std::optional<std::string> FileTimeKeyText() override;
+    [[nodiscard]] std::optional<std::string> DateCreatedKeyText() override;
+
+private:
+    std::string programFolder_;
+};
 
 }  // namespace vellamark

@@ -8,7 +8,8 @@
 #include <ostream>
 
 #include "cipher/hex_text.h"
-#include "store/ansi_text.h"
+#include "platform/result.h"
+#include "platform/text.h"
 
 namespace vellamark {
 namespace {
@@ -81,7 +82,7 @@ std::string DataText(const RegistryValueEntry& value) {
     switch (value.kind) {
         case kRegSz:
         case kRegExpandSz:
-            return FromAnsiBytes(Bytes(data.begin(), std::find(data.begin(), data.end(), 0)));
+            return FromAnsi(std::string(data.begin(), std::find(data.begin(), data.end(), 0)));
         case kRegMultiSz: {
             // Entries end with NUL and the list with a second one; reg joins them with "\0".
             std::string text;
@@ -91,7 +92,7 @@ std::string DataText(const RegistryValueEntry& value) {
                 if (!text.empty()) {
                     text += "\\0";
                 }
-                text += FromAnsiBytes(Bytes(start, end));
+                text += FromAnsi(std::string(start, end));
                 start = end == data.end() ? end : end + 1;
             }
             return text;
@@ -116,23 +117,24 @@ struct Command {
     bool force = false;
 };
 
-// Parses the arguments; on failure returns the one-line error.
-std::optional<std::string> Parse(const std::vector<std::string>& args, Command& command) {
+// Parses the arguments; fails with the one-line error.
+Status Parse(const std::vector<std::string>& args, Command& command) {
     if (args.size() < 2) {
-        return "ERROR: Invalid syntax: a command and a key are needed. Type \"vellamark-reg /?\" "
-               "for usage.";
+        return Status::Fail(
+            "ERROR: Invalid syntax: a command and a key are needed. Type \"vellamark-reg /?\" "
+            "for usage.");
     }
     command.verb = Upper(args[0]);
     if (command.verb != "QUERY" && command.verb != "ADD" && command.verb != "DELETE") {
-        return "ERROR: Invalid syntax: unknown command \"" + args[0] +
-               "\". Type \"vellamark-reg /?\" for usage.";
+        return Status::Fail("ERROR: Invalid syntax: unknown command \"" + args[0] +
+                            "\". Type \"vellamark-reg /?\" for usage.");
     }
     std::string key = args[1];
     const auto slash = key.find('\\');
     const std::string root = Upper(key.substr(0, slash));
     if (root != "HKCU" && root != "HKEY_CURRENT_USER") {
-        return "ERROR: Invalid key name: \"" + args[1] +
-               "\" does not begin with HKCU\\ or HKEY_CURRENT_USER\\.";
+        return Status::Fail("ERROR: Invalid key name: \"" + args[1] +
+                            "\" does not begin with HKCU\\ or HKEY_CURRENT_USER\\.");
     }
     command.path = slash == std::string::npos ? std::string() : key.substr(slash + 1);
     if (!command.path.empty() && command.path.back() == '\\') {
@@ -144,11 +146,11 @@ std::optional<std::string> Parse(const std::vector<std::string>& args, Command& 
         const std::string option = Upper(args[i]);
         const bool takesValue = option == "/V" || option == "/T" || option == "/D";
         if (takesValue && i + 1 >= args.size()) {
-            return "ERROR: Invalid syntax: " + args[i] + " needs a value.";
+            return Status::Fail("ERROR: Invalid syntax: " + args[i] + " needs a value.");
         }
         if (option == "/V" || option == "/VE") {
             if (command.valueName) {
-                return std::string("ERROR: Invalid syntax: /v or /ve given twice.");
+                return Status::Fail(("ERROR: Invalid syntax: /v or /ve given twice."));
             }
             command.valueName = option == "/VE" ? std::string() : args[++i];
         } else if (option == "/T" && command.verb == "ADD") {
@@ -159,26 +161,27 @@ std::optional<std::string> Parse(const std::vector<std::string>& args, Command& 
         } else if (option == "/F" && command.verb != "QUERY") {
             command.force = true;
         } else {
-            return "ERROR: Invalid syntax: unexpected \"" + args[i] + "\" for " +
-                   Upper(command.verb) + ".";
+            return Status::Fail("ERROR: Invalid syntax: unexpected \"" + args[i] + "\" for " +
+                                Upper(command.verb) + ".");
         }
     }
     if (command.verb == "ADD" && !command.valueName && (kindGiven || command.data)) {
-        return std::string("ERROR: Invalid syntax: /t and /d need /v <NAME> or /ve.");
+        return Status::Fail(("ERROR: Invalid syntax: /t and /d need /v <NAME> or /ve."));
     }
-    return std::nullopt;
+    return Status::Ok();
 }
 
-// The bytes to store for ADD; nullopt (with the error) when the data does not fit the kind.
-std::optional<std::vector<std::uint8_t>> Encode(const Command& command, std::uint32_t& kind,
-                                                std::string& error) {
+// The bytes to store for ADD; fails with the error when the data does not fit the kind.
+Result<std::vector<std::uint8_t>> Encode(const Command& command, std::uint32_t& kind) {
+    using Encoded = Result<std::vector<std::uint8_t>>;
     const std::string data = command.data.value_or("");
     const auto kindEntry =
         std::find_if(std::begin(kKindNames), std::end(kKindNames),
                      [&](const KindName& k) { return command.kindName == k.name; });
     kind = kindEntry == std::end(kKindNames) ? kRegNone : kindEntry->kind;
     if (kind == kRegSz || kind == kRegExpandSz) {
-        auto bytes = ToAnsiBytes(data);
+        const std::string ansi = ToAnsi(data);
+        std::vector<std::uint8_t> bytes(ansi.begin(), ansi.end());
         bytes.push_back(0);
         return bytes;
     }
@@ -187,7 +190,7 @@ std::optional<std::vector<std::uint8_t>> Encode(const Command& command, std::uin
         std::size_t start = 0;
         while (!data.empty()) {
             const auto end = data.find("\\0", start);
-            const auto entry = ToAnsiBytes(data.substr(start, end - start));
+            const std::string entry = ToAnsi(data.substr(start, end - start));
             bytes.insert(bytes.end(), entry.begin(), entry.end());
             bytes.push_back(0);
             if (end == std::string::npos) {
@@ -205,11 +208,10 @@ std::optional<std::vector<std::uint8_t>> Encode(const Command& command, std::uin
         std::uint32_t number = 0;
         const auto [end, ec] = std::from_chars(first, last, number, hex ? 16 : 10);
         if (data.empty() || ec != std::errc() || end != last) {
-            error =
+            return Encoded::Fail(
                 "ERROR: Invalid syntax: REG_DWORD data must be a number from 0 to 4294967295 "
                 "(decimal or 0x-hex), not \"" +
-                data + "\".";
-            return std::nullopt;
+                data + "\".");
         }
         return std::vector<std::uint8_t>{
             static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(number >> 8),
@@ -220,18 +222,16 @@ std::optional<std::vector<std::uint8_t>> Encode(const Command& command, std::uin
                            std::all_of(data.begin(), data.end(),
                                        [](unsigned char c) { return std::isxdigit(c) != 0; });
         if (!valid) {
-            error =
+            return Encoded::Fail(
                 "ERROR: Invalid syntax: REG_BINARY data must be pairs of hexadecimal digits, "
                 "not \"" +
-                data + "\".";
-            return std::nullopt;
+                data + "\".");
         }
         const auto bytes = HexTextToBytes(data);
         return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
     }
-    error = "ERROR: Invalid syntax: unsupported kind \"" + command.kindName +
-            "\" (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD or REG_BINARY).";
-    return std::nullopt;
+    return Encoded::Fail("ERROR: Invalid syntax: unsupported kind \"" + command.kindName +
+                         "\" (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD or REG_BINARY).");
 }
 
 bool Confirm(std::istream& in, std::ostream& out, const std::string& question) {
@@ -297,13 +297,13 @@ int Query(const Command& command, RegistryBackend& backend, std::ostream& out, s
 int Add(const Command& command, RegistryBackend& backend, std::istream& in, std::ostream& out,
         std::ostream& err) {
     std::uint32_t kind = kRegNone;
-    std::string error;
-    std::optional<std::vector<std::uint8_t>> data;
+    std::vector<std::uint8_t> data;
     if (command.valueName) {
-        data = Encode(command, kind, error);
-        if (!data) {
-            return Fail(err, error);
+        auto encoded = Encode(command, kind);
+        if (!encoded) {
+            return Fail(err, encoded.error());
         }
+        data = std::move(*encoded);
     }
     const OpenKey key(backend, command.path, true);
     if (key.result() != kErrorSuccess) {
@@ -320,8 +320,8 @@ int Add(const Command& command, RegistryBackend& backend, std::istream& in, std:
                          " exists, overwrite")) {
             return Fail(err, "ERROR: The value was not overwritten.");
         }
-        const auto rc = backend.SetValue(key.handle(), *command.valueName, kind, data->data(),
-                                         static_cast<std::uint32_t>(data->size()));
+        const auto rc = backend.SetValue(key.handle(), *command.valueName, kind, data.data(),
+                                         static_cast<std::uint32_t>(data.size()));
         if (rc != kErrorSuccess) {
             return Fail(err, ErrorText(rc));
         }
@@ -386,8 +386,8 @@ int RunRegCommand(const std::vector<std::string>& args, RegistryBackend& backend
         return 0;
     }
     Command command;
-    if (const auto error = Parse(args, command)) {
-        return Fail(err, *error);
+    if (const Status parsed = Parse(args, command); !parsed) {
+        return Fail(err, parsed.error());
     }
     if (command.verb == "QUERY") {
         return Query(command, backend, out, err);

@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <string_view>
 #include <utility>
+#include <vector>
 
-#include "store/ansi_text.h"
+#include "platform/text.h"
 #include "store/user_registry.h"
 
 namespace vellamark {
@@ -40,9 +41,9 @@ std::string TaggedValueText(const TaggedValue& value) {
     return {};
 }
 
-void SetRegistryBackend(std::shared_ptr<RegistryBackend> backend) {
+void SetRegistryBackend(std::shared_ptr<RegistryBackend> backend, std::string problem) {
     gBackend = std::move(backend);
-    gStoreProblem.clear();
+    gStoreProblem = std::move(problem);
 }
 
 RegistryBackend& CurrentRegistryBackend() {
@@ -88,7 +89,7 @@ TaggedValue ReadRegistryString(RegistryRoot root, const std::string& keyPath,
             // Far beyond any setting: read as empty text rather than allocate without bound.
             gLastRegistryResult = kErrorMoreData;
         } else if (kind == kRegSz) {
-            Bytes buffer(size, ' ');
+            std::vector<std::uint8_t> buffer(size, ' ');
             std::uint32_t secondKind = kRegNone;
             std::uint32_t filled = size;
             gLastRegistryResult =
@@ -96,8 +97,8 @@ TaggedValue ReadRegistryString(RegistryRoot root, const std::string& keyPath,
             if (gLastRegistryResult == kErrorSuccess) {
                 // Another process may have shortened the value between the two queries.
                 buffer.resize(std::min(filled, size));
-                Bytes text(buffer.begin(), std::find(buffer.begin(), buffer.end(), 0));
-                result = FromAnsiBytes(text);
+                result = FromAnsi(
+                    std::string(buffer.begin(), std::find(buffer.begin(), buffer.end(), 0)));
             }
         } else if (kind == kRegDword) {
             std::uint8_t number[4] = {};
@@ -123,7 +124,8 @@ void WriteRegistryString(RegistryRoot root, const std::string& keyPath,
     gLastRegistryResult = backend.CreateKey(root, keyPath, handle);
     // The length is that of the ANSI bytes plus the closing NUL: a character count would cut
     // the text short in a multi-byte code page.
-    Bytes data = ToAnsiBytes(TrimSpaces(TaggedValueText(value)));
+    const std::string ansi = ToAnsi(TrimSpaces(TaggedValueText(value)));
+    std::vector<std::uint8_t> data(ansi.begin(), ansi.end());
     data.push_back(0);
     gLastRegistryResult = backend.SetValue(handle, valueName, kRegSz, data.data(),
                                            static_cast<std::uint32_t>(data.size()));

@@ -29,9 +29,9 @@ void WriteRegistryString(RegistryRoot root, const std::string& keyPath,
 void CreateRegistryKey(RegistryRoot root, const std::string& keyPath);
 [[nodiscard]] std::int32_t LastRegistryResult();
 
-// The backend the routines work on. Until one is set, the first call opens this user's store
-// (the SQLite database on Linux, the registry on Windows).
-void SetRegistryBackend(std::shared_ptr<RegistryBackend> backend);
+// The backend the routines work on, and what RegistryStoreProblem then says. Until one is set,
+// the first call opens this user's store (the SQLite database on Linux, the registry on Windows).
+void SetRegistryBackend(std::shared_ptr<RegistryBackend> backend, std::string problem = {});
 [[nodiscard]] RegistryBackend& CurrentRegistryBackend();
 
 // Why this user's store could not be opened (the routines then read empty and write nothing), or

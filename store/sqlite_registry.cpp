@@ -1,20 +1,14 @@
 #include "store/sqlite_registry.h"
 
-#include <fcntl.h>
-#include <pwd.h>
 #include <sqlite3.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <ctime>
 #include <map>
 #include <mutex>
 #include <utility>
 #include <vector>
+
+#include "store/private_files.h"
+#include "store/sqlite_handles.h"
 
 namespace vellamark {
 namespace {
@@ -48,107 +42,6 @@ constexpr char kSchema[] =
     "  data BLOB NOT NULL,"
     "  PRIMARY KEY(key_id, name)) WITHOUT ROWID;"
     "INSERT OR IGNORE INTO reg_keys(id, parent, name) VALUES(1, NULL, 'HKEY_CURRENT_USER');";
-
-std::int32_t ErrorFromSqlite(int rc) {
-    switch (rc & 0xff) {
-        case SQLITE_OK:
-        case SQLITE_DONE:
-        case SQLITE_ROW:
-            return kErrorSuccess;
-        case SQLITE_BUSY:
-        case SQLITE_LOCKED:
-            return kErrorBusy;
-        case SQLITE_READONLY:
-        case SQLITE_PERM:
-        case SQLITE_AUTH:
-            return kErrorAccessDenied;
-        case SQLITE_CORRUPT:
-        case SQLITE_NOTADB:
-            return kErrorBadDatabase;
-        default:
-            return kErrorRegistryIoFailed;
-    }
-}
-
-bool IsDamage(int rc) {
-    return (rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB;
-}
-
-struct ConnectionCloser {
-    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-using Connection = std::unique_ptr<sqlite3, ConnectionCloser>;
-
-// One prepared statement, finalised on scope exit.
-class Statement {
-public:
-    Statement(sqlite3* db, const char* sql) {
-        rc_ = sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr);
-    }
-    ~Statement() { sqlite3_finalize(stmt_); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-
-    [[nodiscard]] int prepareResult() const { return rc_; }
-    void Bind(int index, std::int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
-    void Bind(int index, const std::string& text) {
-        sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()),
-                          SQLITE_TRANSIENT);
-    }
-    void BindBlob(int index, const std::uint8_t* data, std::uint32_t size) {
-        // A null pointer would bind SQL NULL; an empty value is an empty blob.
-        if (size == 0) {
-            sqlite3_bind_zeroblob(stmt_, index, 0);
-        } else {
-            sqlite3_bind_blob64(stmt_, index, data, size, SQLITE_TRANSIENT);
-        }
-    }
-    [[nodiscard]] int Step() { return rc_ == SQLITE_OK ? sqlite3_step(stmt_) : rc_; }
-    [[nodiscard]] std::int64_t Int(int column) { return sqlite3_column_int64(stmt_, column); }
-    [[nodiscard]] std::string Text(int column) {
-        const auto* text = sqlite3_column_text(stmt_, column);
-        return text ? std::string(reinterpret_cast<const char*>(text),
-                                  static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)))
-                    : std::string();
-    }
-    [[nodiscard]] std::vector<std::uint8_t> Blob(int column) {
-        const auto* data = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt_, column));
-        const auto size = static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column));
-        return data ? std::vector<std::uint8_t>(data, data + size) : std::vector<std::uint8_t>();
-    }
-
-private:
-    sqlite3_stmt* stmt_ = nullptr;
-    int rc_ = SQLITE_OK;
-};
-
-// A write transaction taken up front (BEGIN IMMEDIATE), so two writers queue on the busy timeout
-// instead of one of them failing when it upgrades a read lock; rolled back unless committed.
-class WriteTransaction {
-public:
-    explicit WriteTransaction(sqlite3* db) : db_(db) {
-        rc_ = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-    }
-    ~WriteTransaction() {
-        if (rc_ == SQLITE_OK && !committed_) {
-            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-        }
-    }
-    WriteTransaction(const WriteTransaction&) = delete;
-    WriteTransaction& operator=(const WriteTransaction&) = delete;
-
-    [[nodiscard]] int beginResult() const { return rc_; }
-    [[nodiscard]] int Commit() {
-        const int rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
-        committed_ = rc == SQLITE_OK;
-        return rc;
-    }
-
-private:
-    sqlite3* db_;
-    int rc_;
-    bool committed_ = false;
-};
 
 // The registry's names are C strings, and a key path may end with one backslash.
 std::string CName(const std::string& name) {
@@ -456,89 +349,7 @@ private:
     RegistryHandle lastHandle_ = 0;
 };
 
-std::string SqliteMessage(sqlite3* db, int rc) {
-    return db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
-}
-
-// A file descriptor closed on scope exit.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    [[nodiscard]] int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-// Creates the folder (and missing folders above it) mode 0700, and narrows the store's own
-// folder to 0700 when someone widened it: the accounts must not be readable by other users.
-bool MakePrivateFolder(const fs::path& folder, std::string& error) {
-    std::error_code ec;
-    fs::path partial;
-    for (const auto& part : folder) {
-        partial /= part;
-        if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
-            error = "cannot create the folder " + partial.string() + ": " + std::strerror(errno);
-            return false;
-        }
-    }
-    struct stat info {};
-    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        error = folder.string() + " is not a folder";
-        return false;
-    }
-    if ((info.st_mode & 077) != 0 && info.st_uid == ::geteuid()) {
-        ::chmod(folder.c_str(), 0700);
-    }
-    return true;
-}
-
-// Creates the file mode 0600 before SQLite sees it (SQLite would create it 0644 less the
-// umask; its journal files take the mode of the database file).
-bool MakePrivateFile(const fs::path& file, std::string& error) {
-    const FileDescriptor fd(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
-    if (fd.get() < 0) {
-        error = "cannot open " + file.string() + ": " + std::strerror(errno);
-        return false;
-    }
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        error = file.string() + " is not a regular file";
-        return false;
-    }
-    if (info.st_uid != ::geteuid()) {
-        error = file.string() + " belongs to another user";
-        return false;
-    }
-    if ((info.st_mode & 077) != 0 && ::fchmod(fd.get(), 0600) != 0) {
-        error = "cannot make " + file.string() + " private: " + std::strerror(errno);
-        return false;
-    }
-    return true;
-}
-
 enum class Check { kReady, kDamaged, kFailed };
-
-// A file that does not even begin like a database is damaged before SQLite looks at it (and
-// at the journal beside it, which it would otherwise discard as not belonging to it).
-bool HasForeignHeader(const fs::path& file) {
-    static constexpr char kMagic[] = "SQLite format 3";  // with its NUL, 16 bytes
-    char header[sizeof kMagic] = {};
-    const FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-    if (fd.get() < 0) {
-        return false;
-    }
-    const auto got = ::read(fd.get(), header, sizeof header);
-    return got > 0 && (got < static_cast<ssize_t>(sizeof header) ||
-                       std::memcmp(header, kMagic, sizeof kMagic) != 0);
-}
 
 struct CheckedConnection {
     Check check = Check::kFailed;
@@ -550,7 +361,10 @@ struct CheckedConnection {
 // not a database, is corrupt, or is some other program's database.
 CheckedConnection OpenChecked(const fs::path& file) {
     CheckedConnection result;
-    if (HasForeignHeader(file)) {
+    // A file that does not even begin like a database is damaged before SQLite looks at it
+    // (and at the journal beside it, which it would otherwise discard as not belonging to it).
+    static constexpr std::string_view kMagic{"SQLite format 3\0", 16};
+    if (HasForeignHeader(file, kMagic)) {
         result.check = Check::kDamaged;
         result.error = "the file is not a database";
         return result;
@@ -622,94 +436,50 @@ CheckedConnection OpenChecked(const fs::path& file) {
     return result;
 }
 
-std::string UtcStamp() {
-    const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-    gmtime_r(&now, &utc);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y%m%d-%H%M%SZ", &utc);
-    return text;
-}
-
-// Moves the damaged file and its journal files to names of their own. Never replaces a file.
-bool MoveAside(const fs::path& file, fs::path& aside, std::string& error) {
-    const std::string stem = file.string() + ".damaged-" + UtcStamp();
-    aside = stem;
-    for (int n = 1; fs::exists(fs::symlink_status(aside)); ++n) {
-        aside = stem + "-" + std::to_string(n);
-    }
-    // The journal goes with its database: a hot journal left beside a fresh database would be
-    // rolled back into it.
-    for (const char* suffix : {"-journal", "-wal", "-shm"}) {
-        const fs::path companion = file.string() + suffix;
-        if (fs::exists(fs::symlink_status(companion))) {
-            ::rename(companion.c_str(), (aside.string() + suffix).c_str());
-        }
-    }
-    if (::rename(file.c_str(), aside.c_str()) != 0) {
-        error = "cannot move " + file.string() + " aside: " + std::strerror(errno);
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
-SqliteRegistryOpening OpenSqliteRegistry(const fs::path& file) {
-    SqliteRegistryOpening opening;
-    if (!MakePrivateFolder(file.parent_path().empty() ? fs::path(".") : file.parent_path(),
-                           opening.error) ||
-        !MakePrivateFile(file, opening.error)) {
-        return opening;
+Result<SqliteRegistryOpening> OpenSqliteRegistry(const fs::path& file) {
+    using Opened = Result<SqliteRegistryOpening>;
+    if (auto folder =
+            MakePrivateFolder(file.parent_path().empty() ? fs::path(".") : file.parent_path());
+        !folder) {
+        return folder;
     }
+    if (auto made = MakePrivateFile(file); !made) {
+        return made;
+    }
+    SqliteRegistryOpening opening;
     auto checked = OpenChecked(file);
     if (checked.check == Check::kDamaged) {
         // Two launchers may find the damage at once: one moves the file aside under this lock,
         // the other then finds the fresh database and keeps it.
-        const fs::path lockPath = file.string() + ".lock";
-        const FileDescriptor lock(
-            ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
-        if (lock.get() < 0 || ::flock(lock.get(), LOCK_EX) != 0) {
-            opening.error = "cannot lock " + lockPath.string() + ": " + std::strerror(errno);
-            return opening;
+        const auto lock = LockExclusively(file.string() + ".lock");
+        if (!lock) {
+            return lock.status();
         }
         checked = OpenChecked(file);
         if (checked.check == Check::kDamaged) {
             const std::string why = checked.error;
             checked.db.reset();
-            fs::path aside;
-            if (!MoveAside(file, aside, opening.error) || !MakePrivateFile(file, opening.error)) {
-                return opening;
+            // The journal goes with its database: a hot journal left beside a fresh database
+            // would be rolled back into it.
+            auto aside = MoveAside(file, "damaged", {"-journal", "-wal", "-shm"});
+            if (!aside) {
+                return aside.status();
             }
-            opening.movedAsideTo = aside;
+            if (auto made = MakePrivateFile(file); !made) {
+                return made;
+            }
+            opening.movedAsideTo = *aside;
             checked = OpenChecked(file);
             opening.damage = why;
         }
     }
     if (checked.check != Check::kReady) {
-        opening.error = "cannot open " + file.string() + ": " + checked.error;
-        return opening;
+        return Opened::Fail("cannot open " + file.string() + ": " + checked.error);
     }
     opening.backend = std::make_unique<SqliteBackend>(std::move(checked.db));
     return opening;
-}
-
-std::optional<fs::path> UserRegistryDatabasePath() {
-    fs::path config;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && fs::path(xdg).is_absolute()) {
-        config = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        if (!home || !*home) {
-            const passwd* user = ::getpwuid(::geteuid());
-            home = user ? user->pw_dir : nullptr;
-        }
-        if (!home || !*home) {
-            return std::nullopt;
-        }
-        config = fs::path(home) / ".config";
-    }
-    return config / "vellamark" / "registry.sqlite3";
 }
 
 }  // namespace vellamark

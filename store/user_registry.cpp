@@ -1,11 +1,5 @@
 #include "store/user_registry.h"
 
-#ifdef _WIN32
-#include "store/win32_registry.h"
-#else
-#include "store/sqlite_registry.h"
-#endif
-
 namespace vellamark {
 namespace {
 
@@ -48,35 +42,5 @@ private:
 std::shared_ptr<RegistryBackend> MakeUnavailableRegistry(std::int32_t code) {
     return std::make_shared<UnavailableRegistry>(code);
 }
-
-#ifdef _WIN32
-
-UserRegistry OpenUserRegistry() {
-    return {MakeWin32Registry(), {}};
-}
-
-#else
-
-UserRegistry OpenUserRegistry() {
-    const auto path = UserRegistryDatabasePath();
-    if (!path) {
-        return {MakeUnavailableRegistry(kErrorRegistryIoFailed),
-                "The settings cannot be kept: there is no home folder (HOME is not set)."};
-    }
-    auto opening = OpenSqliteRegistry(*path);
-    if (!opening.backend) {
-        return {MakeUnavailableRegistry(kErrorRegistryIoFailed),
-                "The settings cannot be kept: " + opening.error};
-    }
-    UserRegistry user{std::move(opening.backend), {}};
-    if (opening.movedAsideTo) {
-        user.problem = "The settings database " + path->string() + " could not be read (" +
-                       opening.damage + "); it was moved to " + opening.movedAsideTo->string() +
-                       " and a new one was started.";
-    }
-    return user;
-}
-
-#endif
 
 }  // namespace vellamark

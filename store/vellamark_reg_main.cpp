@@ -3,7 +3,7 @@
 #include <string_view>
 #include <vector>
 
-#include "store/ansi_text.h"
+#include "platform/text.h"
 #include "store/reg_command.h"
 #include "store/registry.h"
 
@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         // The arguments come in the ANSI code page on Windows; the commands work in UTF-8.
         const std::string_view arg(argv[i]);
-        args.push_back(vellamark::FromAnsiBytes(vellamark::Bytes(arg.begin(), arg.end())));
+        args.push_back(vellamark::FromAnsi(arg));
     }
     auto& backend = vellamark::CurrentRegistryBackend();
     if (const auto problem = vellamark::RegistryStoreProblem(); !problem.empty()) {

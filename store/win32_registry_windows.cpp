@@ -1,23 +1,21 @@
-#include "store/win32_registry.h"
-
 #include <windows.h>
 
 #include <mutex>
 #include <set>
 
-#include "store/ansi_text.h"
+#include "platform/text.h"
+#include "store/win32_registry.h"
 
 namespace vellamark {
 namespace {
 
 // A C string in the ANSI code page.
 std::string Ansi(const std::string& utf8) {
-    const Bytes bytes = ToAnsiBytes(std::string(utf8.c_str()));
-    return std::string(bytes.begin(), bytes.end());
+    return ToAnsi(std::string(utf8.c_str()));
 }
 
 std::string Utf8(const char* ansi, std::size_t size) {
-    return FromAnsiBytes(Bytes(ansi, ansi + size));
+    return FromAnsi(std::string_view(ansi, size));
 }
 
 // Predefined keys are 32-bit values sign-extended into a handle.

@@ -1,0 +1,113 @@
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "platform/local_time.h"
+#include "store/private_files.h"
+
+namespace vellamark {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ErrnoText() {
+    return std::strerror(errno);
+}
+
+std::string UtcStamp() {
+    const auto now = UtcCivilTime(static_cast<std::int64_t>(std::time(nullptr)));
+    char text[32] = "unknown-time";
+    if (now) {
+        std::snprintf(text, sizeof text, "%04d%02d%02d-%02d%02d%02dZ", now->year, now->month,
+                      now->day, now->hour, now->minute, now->second);
+    }
+    return text;
+}
+
+}  // namespace
+
+Status MakePrivateFolder(const fs::path& folder) {
+    fs::path partial;
+    for (const auto& part : folder) {
+        partial /= part;
+        if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
+            return Status::Fail("cannot create the folder " + partial.string() + ": " +
+                                ErrnoText());
+        }
+    }
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        return Status::Fail(folder.string() + " is not a folder");
+    }
+    if ((info.st_mode & 077) != 0 && info.st_uid == ::geteuid()) {
+        ::chmod(folder.c_str(), 0700);
+    }
+    return Status::Ok();
+}
+
+// Made here before SQLite sees it: SQLite would create it 0644 less the umask, and its journal
+// files take the mode of the database file.
+Status MakePrivateFile(const fs::path& file) {
+    const OwnedFd fd(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!fd.Valid()) {
+        return Status::Fail("cannot open " + file.string() + ": " + ErrnoText());
+    }
+    struct stat info {};
+    if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return Status::Fail(file.string() + " is not a regular file");
+    }
+    if (info.st_uid != ::geteuid()) {
+        return Status::Fail(file.string() + " belongs to another user");
+    }
+    if ((info.st_mode & 077) != 0 && ::fchmod(fd.Get(), 0600) != 0) {
+        return Status::Fail("cannot make " + file.string() + " private: " + ErrnoText());
+    }
+    return Status::Ok();
+}
+
+bool HasForeignHeader(const fs::path& file, std::string_view magic) {
+    std::string header(magic.size(), '\0');
+    const OwnedFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (!fd.Valid()) {
+        return false;
+    }
+    const auto got = ::read(fd.Get(), header.data(), header.size());
+    return got > 0 && (static_cast<std::size_t>(got) < header.size() || header != magic);
+}
+
+Result<fs::path> MoveAside(const fs::path& file, std::string_view tag,
+                           std::initializer_list<std::string_view> companionSuffixes) {
+    const std::string stem = file.string() + "." + std::string(tag) + "-" + UtcStamp();
+    fs::path aside = stem;
+    for (int n = 1; fs::exists(fs::symlink_status(aside)); ++n) {
+        aside = stem + "-" + std::to_string(n);
+    }
+    for (const std::string_view suffix : companionSuffixes) {
+        const fs::path companion = file.string() + std::string(suffix);
+        if (fs::exists(fs::symlink_status(companion))) {
+            ::rename(companion.c_str(), (aside.string() + std::string(suffix)).c_str());
+        }
+    }
+    if (::rename(file.c_str(), aside.c_str()) != 0) {
+        return Result<fs::path>::Fail("cannot move " + file.string() + " aside: " + ErrnoText());
+    }
+    return aside;
+}
+
+Result<OwnedFd> LockExclusively(const fs::path& lockFile) {
+    OwnedFd lock(::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!lock.Valid() || ::flock(lock.Get(), LOCK_EX) != 0) {
+        return Result<OwnedFd>::Fail("cannot lock " + lockFile.string() + ": " + ErrnoText());
+    }
+    return lock;
+}
+
+}  // namespace vellamark
