@@ -1,4 +1,4 @@
-#include "app/message_sink.h"
+#include "app/qt/message_sink.h"
 
 #include <QMessageBox>
 

@@ -1,4 +1,4 @@
-#include "app/password_style.h"
+#include "app/qt/password_style.h"
 
 namespace vellamark {
 

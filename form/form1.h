@@ -1,32 +1,18 @@
 #pragma once
 
-#include <QMainWindow>
-#include <QString>
 #include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
 
-#include "app/working_folders.h"
-#include "cipher/bytes.h"
+#include "form/form1_view.h"
 #include "launch/launch_sequence.h"
 #include "launch/launch_ui.h"
+#include "platform/result.h"
+#include "platform/user_folders.h"
 #include "store/account_store.h"
 
-class QAction;
-class QCheckBox;
-class QComboBox;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QMenu;
-class QProgressBar;
-class QPushButton;
-class QStyle;
-
 namespace vellamark {
-
-class MessageSink;
 
 // Runs the browser login with the launch values and flags, driving the window's progress display;
 // it ends the program through the LaunchUi. Tests put a fake in its place.
@@ -35,24 +21,33 @@ using Launcher = std::function<void(const MMain&, const LaunchFlags&, LaunchUi&)
 // The application title every message box carries.
 inline constexpr char kApplicationTitle[] = "VellaMar";
 
-// The one window: the login form, its menus, its handlers, and the progress display of the launch.
-class Form1 final : public QMainWindow, public LaunchUi {
-    Q_OBJECT
+// The key code of Enter, as the key handler receives it.
+inline constexpr int kEnterKeyCode = 13;
 
+// The login window's behaviour: its handlers, the program-wide flags and the saved accounts,
+// over a view that any window toolkit can provide. It is also the launch's window: the progress
+// display, the message boxes, the pauses and the end of the program.
+class Form1 final : public LaunchUi {
 public:
-    Form1(StoreKeySource& keys, MessageSink& messages, Launcher launcher, WorkingFolders folders,
-          QWidget* parent = nullptr);
-    ~Form1() override;
+    // folders: the working folders startup makes sure of, or why there are none.
+    Form1(Form1View& view, AccountStore& store, Launcher launcher, Result<WorkingFolders> folders);
     Form1(const Form1&) = delete;
     Form1& operator=(const Form1&) = delete;
 
     // Startup before the window is shown: working folders, settings key, settings, the saved
     // accounts and entry 0. False when the program must end (the user has been told why).
     [[nodiscard]] bool Form_Load();
+    // The window's close command. True when the close is to be refused (during the launch,
+    // which ends the program itself); otherwise the program ends, with nothing written.
+    [[nodiscard]] bool Form_Unload();
 
-    // The handlers, public so that tests may call the one a disabled item cannot reach.
     void Command1_Click();
+    // Enter (key code 13) runs the Login command, also while "Login" is disabled.
+    void Text2_KeyDown(int keyCode, int shift);
     void Combo1_Click();
+    // The user edited the username box's text: the picked entry is left, the name counts as typed.
+    void Combo1_Change();
+
     void q_Click();
     void d_Click();
     void s_Click();
@@ -76,12 +71,13 @@ public:
     [[nodiscard]] std::optional<bool> DebugMode() const { return debugMode_; }
     [[nodiscard]] std::optional<bool> UseEncryption() const { return useEncryption_; }
 
-    [[nodiscard]] const AccountTables& Tables() const { return tables_; }
+    [[nodiscard]] const AccountTables& Tables() const { return store_.Tables(); }
+    [[nodiscard]] bool Launching() const { return launching_; }
     [[nodiscard]] bool ProgramEnded() const { return ended_; }
     [[nodiscard]] int ExitCode() const { return exitCode_; }
 
     // The About box's text, lines ended by CR LF.
-    [[nodiscard]] static QString AboutText();
+    [[nodiscard]] static std::string AboutText();
 
     // LaunchUi
     [[nodiscard]] float Progress() const override { return progress_; }
@@ -91,28 +87,16 @@ public:
     void Sleep(std::chrono::milliseconds duration) override;
     void EndProgram(int exitCode) override;
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-
 private:
-    void BuildControls();
-    void BuildMenus();
-    void CentreOnScreen();
-    void Message(const QString& text);
     void SelectEntry(int index);
     void ShowProgressDisplay();
-    void Combo1_TextEdited(const QString& text);
-    int Twips(int twips) const;
+    void ToggleMenu(MenuItem item, std::optional<bool>& flag);
+    [[nodiscard]] int SelectedSlot() const;
 
-    StoreKeySource& keys_;
-    MessageSink& messages_;
+    Form1View& view_;
+    AccountStore& store_;
     Launcher launcher_;
-    WorkingFolders folders_;
-
-    AccountTables tables_;
-    PlainLists lists_;
-    Bytes storeKey_;
+    Result<WorkingFolders> folders_;
 
     std::optional<bool> createPage_;
     std::optional<bool> ignoreMenuBar_;
@@ -123,28 +107,10 @@ private:
     bool launching_ = false;
     bool ended_ = false;
     int exitCode_ = 0;
-    double dpiScale_ = 1.0;
-
-    QStyle* passwordStyle_ = nullptr;
-    QGroupBox* Frame1 = nullptr;
-    QLabel* Label1 = nullptr;
-    QComboBox* Combo1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLineEdit* Text2 = nullptr;
-    QLabel* Label5 = nullptr;
-    QLineEdit* Text8 = nullptr;
-    QCheckBox* Check1 = nullptr;
-    QLabel* Label4 = nullptr;
-    QProgressBar* ProgressBar1 = nullptr;
-    QLabel* lblEncyrption = nullptr;
-    QPushButton* Command1 = nullptr;
-    QLabel* Label3 = nullptr;
-
-    QAction* a1 = nullptr;
-    QAction* a2 = nullptr;
-    QAction* cmdIgnoreMenubar = nullptr;
-    QAction* cmd5 = nullptr;
-    QAction* cmddebug = nullptr;
 };
+
+// For each working folder in turn: when nothing of that name exists, create it. Fails with the
+// message for the user, naming the folder and the reason, when one cannot be made.
+[[nodiscard]] Status EnsureWorkingFolders(const WorkingFolders& folders);
 
 }  // namespace vellamark

@@ -1,11 +1,12 @@
 #include <QApplication>
 #include <QDir>
 
-#include "app/default_launcher.h"
-#include "app/form1.h"
-#include "app/message_sink.h"
-#include "app/working_folders.h"
+#include "app/qt/form1_window.h"
+#include "app/qt/message_sink.h"
+#include "form/default_launcher.h"
+#include "platform/user_folders.h"
 #include "store/account_store.h"
+#include "store/key_text.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -15,17 +16,21 @@ int main(int argc, char** argv) {
     // The store key follows the creation time of this program's own file, found in its folder.
     const std::string programFolder =
         QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toStdString();
-    const vellamark::WorkingFolders folders = vellamark::DefaultWorkingFolders();
+    auto folders = vellamark::LauncherWorkingFolders(vellamark::ProcessEnvironment());
+    const std::string tempFolder = folders ? folders->temp : std::string();
 
     vellamark::ExecutableKeySource keys(programFolder);
+    vellamark::AccountStore store(keys);
     vellamark::MessageBoxSink messages;
-    vellamark::Form1 form(keys, messages,
-                          vellamark::MakeDefaultLauncher(programFolder, folders.temp), folders);
+    vellamark::Form1Window window(store, messages,
+                                  vellamark::MakeDefaultLauncher(programFolder, tempFolder),
+                                  std::move(folders));
+    vellamark::Form1& form = window.Form();
     if (!form.Form_Load()) {
         return form.ExitCode();  // the user has been told why
     }
-    messages.SetParent(&form);
-    form.show();
+    messages.SetParent(&window);
+    window.show();
     if (form.ProgramEnded()) {
         return form.ExitCode();
     }
