@@ -10,7 +10,7 @@
 #include <string_view>
 #include <thread>
 
-#include "launch/chromium_driver.h"
+#include "browser/chromium_driver.h"
 #include "launch/launch_sequence.h"
 #include "launch/launch_ui.h"
 #include "launch/service_origin.h"

@@ -11,21 +11,22 @@
 #include <utility>
 #include <vector>
 
-#include "html_form_reader.h"
 #include "launch/login_page.h"
-#include "launch_fakes.h"
-#include "temp_folder.h"
+#include "tests/support/fake_browser_driver.h"
+#include "tests/support/html_form_reader.h"
+#include "tests/support/recording_launch_ui.h"
+#include "tests/support/temp_folder.h"
 
 namespace vellamark {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::FakeDriver;
-using testing::PostedFields;
-using testing::ReadFile;
-using testing::ReadTags;
-using testing::RecordingUi;
-using testing::TempFolder;
+using testsupport::FakeDriver;
+using testsupport::PostedFields;
+using testsupport::ReadFile;
+using testsupport::ReadTags;
+using testsupport::RecordingUi;
+using testsupport::TempFolder;
 using Lines = std::vector<std::string>;
 using Fields = std::vector<std::pair<std::string, std::string>>;
 
@@ -38,11 +39,11 @@ protected:
         env.ui = &ui;
         env.startBrowser = [this] {
             if (!startError.empty()) {
-                return BrowserStart{nullptr, startError};
+                return BrowserStart(Status::Fail(startError));
             }
-            return BrowserStart{std::make_unique<FakeDriver>(browser), ""};
+            return BrowserStart(std::make_unique<FakeDriver>(browser));
         };
-        env.clock = [] { return LocalDateTime{2024, 3, 7, 9, 35, 12}; };
+        env.clock = [] { return CivilTime{2024, 3, 7, 9, 35, 12}; };
         env.random = [] { return kRandomForSeed1234567; };
         env.serviceOrigin = "https://svc.example";
         env.programFolder = programFolder.text();
@@ -258,7 +259,7 @@ INSTANTIATE_TEST_SUITE_P(Launch, SeedDraw,
 
 TEST_F(LaunchTest, CheckUrlDropsTrailingSlashesOfTheOrigin) {
     env.serviceOrigin = "https://svc.example//";
-    env.clock = [] { return LocalDateTime{2031, 12, 1, 7, 5, 9}; };
+    env.clock = [] { return CivilTime{2031, 12, 1, 7, 5, 9}; };
     Login(LaunchFlags{});
     const auto forms = ReadTags(browser.bodyHtml, "form");
     ASSERT_EQ(forms.size(), 1U);
@@ -270,7 +271,7 @@ TEST_F(LaunchTest, AtMidnightTheClockIsReadAgainUntilItMoves) {
     env.clock = [&reads] {
         ++reads;
         // The check URL's read, then two reads at 00:00:00, then 00:00:01.
-        return LocalDateTime{2024, 3, 8, 0, 0, reads >= 4 ? 1 : 0};
+        return CivilTime{2024, 3, 8, 0, 0, reads >= 4 ? 1 : 0};
     };
     Login(LaunchFlags{});
     EXPECT_EQ(ui.endCodes, std::vector<int>{0});
@@ -283,7 +284,7 @@ TEST_F(LaunchTest, AtMidnightTheClockIsReadAgainUntilItMoves) {
 }
 
 TEST_F(LaunchTest, AClockStuckAtMidnightEndsTheLaunchWithinABound) {
-    env.clock = [] { return LocalDateTime{2024, 3, 8, 0, 0, 0}; };
+    env.clock = [] { return CivilTime{2024, 3, 8, 0, 0, 0}; };
     Login(LaunchFlags{});
     ASSERT_EQ(ui.messages.size(), 1U);
     EXPECT_NE(ui.messages[0].find("clock"), std::string::npos) << ui.messages[0];
@@ -411,12 +412,12 @@ TEST_F(LaunchTest, PageNavigationFailureRemovesThePageItWrote) {
     env.startBrowser = [this, &navigations] {
         struct SecondNavigationFails : FakeDriver {
             SecondNavigationFails(Record& r, int& n) : FakeDriver(r), count(n) {}
-            DriverStatus Navigate(std::string_view address) override {
-                return ++count == 1 ? DriverStatus::Ok() : FakeDriver::Navigate(address);
+            Status Navigate(std::string_view address) override {
+                return ++count == 1 ? Status::Ok() : FakeDriver::Navigate(address);
             }
             int& count;
         };
-        return BrowserStart{std::make_unique<SecondNavigationFails>(browser, navigations), ""};
+        return BrowserStart(std::make_unique<SecondNavigationFails>(browser, navigations));
     };
     Login(LaunchFlags{false, true, false});
     EXPECT_EQ(navigations, 2);

@@ -6,13 +6,13 @@
 #include <utility>
 #include <vector>
 
-#include "html_form_reader.h"
+#include "tests/support/html_form_reader.h"
 
 namespace vellamark {
 namespace {
 
-using testing::PostedFields;
-using testing::ReadTags;
+using testsupport::PostedFields;
+using testsupport::ReadTags;
 using Fields = std::vector<std::pair<std::string, std::string>>;
 
 LoginFormValues SampleValues() {

@@ -6,19 +6,14 @@
 #include <set>
 #include <string>
 
-#include "temp_folder.h"
-
-#ifndef _WIN32
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
+#include "tests/support/temp_folder.h"
 
 namespace vellamark {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ReadFile;
-using testing::TempFolder;
+using testsupport::ReadFile;
+using testsupport::TempFolder;
 
 std::set<std::string> Names(const fs::path& folder) {
     std::set<std::string> names;
@@ -95,54 +90,15 @@ TEST(PageFile, UnwritablePathIsReportedWithItsName) {
     // A folder already stands where the page should go.
     fs::create_directory(folder.path() / "vellamar_093512.htm");
     const std::string path = PageFilePath(folder.text(), "093512");
-    const FileStatus status = WritePageFile(path, "<html>");
+    const Status status = WritePageFile(path, "<html>");
     ASSERT_FALSE(status);
-    EXPECT_NE(status.error.find(path), std::string::npos) << status.error;
+    EXPECT_NE(status.error().find(path), std::string::npos) << status.error();
 
     const std::string missing = PageFilePath((folder.path() / "absent").string(), "093512");
-    const FileStatus missingStatus = WritePageFile(missing, "<html>");
+    const Status missingStatus = WritePageFile(missing, "<html>");
     ASSERT_FALSE(missingStatus);
-    EXPECT_NE(missingStatus.error.find(missing), std::string::npos) << missingStatus.error;
+    EXPECT_NE(missingStatus.error().find(missing), std::string::npos) << missingStatus.error();
 }
-
-#ifndef _WIN32
-mode_t ModeOf(const std::string& path) {
-    struct stat info {};
-    EXPECT_EQ(::stat(path.c_str(), &info), 0);
-    return info.st_mode & 07777;
-}
-
-TEST(PageFilePosix, IsReadableByItsOwnerAloneEvenWhenItExistedBefore) {
-    TempFolder folder;
-    const std::string path = PageFilePath(folder.text(), "101010");
-    ASSERT_TRUE(WritePageFile(path, "fresh"));
-    EXPECT_EQ(ModeOf(path), 0600U);
-
-    ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
-    ASSERT_TRUE(WritePageFile(path, "again"));
-    EXPECT_EQ(ModeOf(path), 0600U);
-}
-
-TEST(PageFilePosix, DoesNotWriteThroughALinkPlantedUnderItsName) {
-    TempFolder folder;
-    folder.Write("target.txt", "untouched");
-    fs::create_symlink(folder.path() / "target.txt", folder.path() / "vellamar_101010.htm");
-    // A link is not a plain file: it is not removed, and the page does not go through it.
-    ASSERT_TRUE(RemoveOldPageFiles(folder.text()));
-    EXPECT_FALSE(WritePageFile(PageFilePath(folder.text(), "101010"), "secret"));
-    EXPECT_EQ(ReadFile(folder.path() / "target.txt"), "untouched");
-}
-
-TEST(PageFilePosix, ReadOnlyProgramFolderFallsBackToTemp) {
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "permission bits do not bind the superuser";
-    }
-    TempFolder program;
-    TempFolder temp;
-    ASSERT_EQ(::chmod(program.path().c_str(), 0500), 0);
-    EXPECT_EQ(ChoosePageFolder(program.text(), temp.text()), temp.text());
-}
-#endif
 
 }  // namespace
 }  // namespace vellamark

@@ -6,13 +6,13 @@
 #include <string>
 
 #include "launch/page_file.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace vellamark {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::TempFolder;
+using testsupport::TempFolder;
 
 // Windows matches "vellamar*.htm" without regard to case and skips hidden and system files.
 TEST(PageFileWindows, RemovesPagesOfAnyCaseButNotHiddenOrSystemOnes) {

@@ -2,40 +2,19 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <optional>
 #include <string>
+
+#include "tests/support/scoped_environment.h"
 
 namespace vellamark {
 namespace {
 
 // Sets VELLAMARK_SERVICE_ORIGIN for one test and puts the previous value back.
-class OriginOverride {
+class OriginOverride : public testsupport::ScopedEnvironment {
 public:
-    explicit OriginOverride(const std::optional<std::string>& value) {
-        if (const char* old = std::getenv(kName)) {
-            previous_ = old;
-        }
-        Set(value);
-    }
-    OriginOverride(const OriginOverride&) = delete;
-    OriginOverride& operator=(const OriginOverride&) = delete;
-    ~OriginOverride() { Set(previous_); }
-
-private:
-    static constexpr const char* kName = "VELLAMARK_SERVICE_ORIGIN";
-    static void Set(const std::optional<std::string>& value) {
-#ifdef _WIN32
-        _putenv_s(kName, value ? value->c_str() : "");
-#else
-        if (value) {
-            setenv(kName, value->c_str(), 1);
-        } else {
-            unsetenv(kName);
-        }
-#endif
-    }
-    std::optional<std::string> previous_;
+    explicit OriginOverride(const std::optional<std::string>& value)
+        : ScopedEnvironment("VELLAMARK_SERVICE_ORIGIN", value) {}
 };
 
 struct OriginRow {

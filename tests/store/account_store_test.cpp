@@ -10,9 +10,10 @@
 #include "cipher/blowfish_state.h"
 #include "cipher/byte_cipher.h"
 #include "cipher/hex_text.h"
-#include "scratch_store.h"
 #include "store/key_text.h"
 #include "store/registry.h"
+#include "tests/support/fake_key_source.h"
+#include "tests/support/scratch_store.h"
 
 namespace vellamark {
 namespace {
@@ -20,18 +21,7 @@ namespace {
 constexpr char kFirstKeyText[] = "Tuesday2023November14221320";
 constexpr char kSecondKeyText[] = "Wednesday2023November15001320";
 
-class FakeKeys final : public StoreKeySource {
-public:
-    std::optional<std::string> first = kFirstKeyText;
-    std::optional<std::string> second = kSecondKeyText;
-    int secondCalls = 0;
-
-    std::optional<std::string> FileTimeKeyText() override { return first; }
-    std::optional<std::string> DateCreatedKeyText() override {
-        ++secondCalls;
-        return second;
-    }
-};
+using FakeKeys = testsupport::FakeKeySource;
 
 // The three stored values, as text.
 struct Stored {
@@ -40,7 +30,22 @@ struct Stored {
     std::string pin;
 };
 
-class AccountStore : public ::testing::Test {
+// A store read back on its own: the accounts, and the tables, lists and key it was left with.
+struct ReadBack {
+    Result<StoredAccounts> accounts;
+    AccountTables tables;
+    PlainLists lists;
+    Bytes key;
+};
+
+ReadBack ReadAccounts(StoreKeySource& keys, const AccountTables& before = {}) {
+    AccountStore store(keys);
+    store.Tables() = before;
+    auto accounts = store.ReadAccounts();
+    return {std::move(accounts), store.Tables(), store.Lists(), store.StoreKey()};
+}
+
+class AccountStoreTest : public ::testing::Test {
 protected:
     void SetUp() override { SetRegistryBackend(store_.rooted()); }
     void TearDown() override { SetRegistryBackend(nullptr); }
@@ -74,17 +79,18 @@ protected:
         tables.savedPins[slot] = std::move(pin);
     }
 
-    SaveOutcome Save(const AccountTables& tables, const WindowEntry& window) {
-        return SaveUserDetails(tables, window, keys_, lists_, storeKey_);
+    Result<SaveReport> Save(const AccountTables& tables, const WindowEntry& window) {
+        accounts_ = std::make_unique<AccountStore>(keys_);
+        accounts_->Tables() = tables;
+        return accounts_->SaveUserDetails(window);
     }
 
-    test::ScratchStore store_;
+    testsupport::ScratchStore store_;
     FakeKeys keys_;
-    PlainLists lists_;
-    Bytes storeKey_;
+    std::unique_ptr<AccountStore> accounts_;
 };
 
-TEST_F(AccountStore, SavesTheListsOfTheCasesThatMatter) {
+TEST_F(AccountStoreTest, SavesTheListsOfTheCasesThatMatter) {
     struct Row {
         const char* name;
         AccountTables tables;
@@ -126,9 +132,9 @@ TEST_F(AccountStore, SavesTheListsOfTheCasesThatMatter) {
          {"eve,", "####,", "5,"}},
     };
     for (const auto& row : rows) {
-        const SaveOutcome outcome = Save(row.tables, row.window);
-        EXPECT_FALSE(outcome.filetimeError) << row.name;
-        EXPECT_FALSE(outcome.usernameLeftOut || outcome.passwordNotSaved || outcome.pinNotSaved)
+        const auto outcome = Save(row.tables, row.window);
+        ASSERT_TRUE(outcome.ok()) << row.name;
+        EXPECT_FALSE(outcome->usernameLeftOut || outcome->passwordNotSaved || outcome->pinNotSaved)
             << row.name;
         const Stored stored = ReadStored();
         for (const auto* text : {&stored.username, &stored.password, &stored.pin}) {
@@ -136,8 +142,8 @@ TEST_F(AccountStore, SavesTheListsOfTheCasesThatMatter) {
             EXPECT_EQ(text->find_first_not_of("0123456789ABCDEF"), std::string::npos) << row.name;
         }
         // The window keeps the stored forms.
-        EXPECT_EQ(lists_.usernameList, stored.username) << row.name;
-        EXPECT_EQ(lists_.pinList, stored.pin) << row.name;
+        EXPECT_EQ(accounts_->Lists().usernameList, stored.username) << row.name;
+        EXPECT_EQ(accounts_->Lists().pinList, stored.pin) << row.name;
         const Stored plain = PlainStored();
         EXPECT_EQ(plain.username, row.plain.username) << row.name;
         EXPECT_EQ(plain.password, row.plain.password) << row.name;
@@ -150,7 +156,7 @@ TEST_F(AccountStore, SavesTheListsOfTheCasesThatMatter) {
     }
 }
 
-TEST_F(AccountStore, StoredLengthFollowsThePadding) {
+TEST_F(AccountStoreTest, StoredLengthFollowsThePadding) {
     struct Row {
         const char* username;  // with its comma, the plain list
         std::size_t hexDigits;
@@ -164,7 +170,7 @@ TEST_F(AccountStore, StoredLengthFollowsThePadding) {
     }
 }
 
-TEST_F(AccountStore, StoresAtMostNinetyNineAccounts) {
+TEST_F(AccountStoreTest, StoresAtMostNinetyNineAccounts) {
     struct Row {
         const char* name;
         int stored;          // accounts in slots 0..stored-1
@@ -188,79 +194,81 @@ TEST_F(AccountStore, StoresAtMostNinetyNineAccounts) {
     }
 }
 
-TEST_F(AccountStore, EntriesHoldingACommaAreNotStoredAndTheCallerIsTold) {
+TEST_F(AccountStoreTest, EntriesHoldingACommaAreNotStoredAndTheCallerIsTold) {
     struct Row {
         const char* name;
         WindowEntry window;
         Stored plain;
-        SaveOutcome outcome;
+        SaveReport report;
     };
     const Row rows[] = {
         {"username with a comma left out",
          {"a,b", "pw", "1", true},
          {"keep,", "kp,", "k1,"},
-         {false, true, false, false}},
+         {true, false, false}},
         {"password with a comma not saved",
          {"win", "p,w", "7", true},
          {"keep,win,", "kp,####,", "k1,7,"},
-         {false, false, true, false}},
+         {false, true, false}},
         {"PIN with a comma stored empty",
          {"win", "pw", "1,2", true},
          {"keep,win,", "kp,pw,", "k1,,"},
-         {false, false, false, true}},
+         {false, false, true}},
     };
     for (const auto& row : rows) {
         AccountTables tables;
         Put(tables, 0, "keep", "kp", "k1");
         Put(tables, 2, row.window.username, "", "");
-        const SaveOutcome outcome = Save(tables, row.window);
-        EXPECT_EQ(outcome.usernameLeftOut, row.outcome.usernameLeftOut) << row.name;
-        EXPECT_EQ(outcome.passwordNotSaved, row.outcome.passwordNotSaved) << row.name;
-        EXPECT_EQ(outcome.pinNotSaved, row.outcome.pinNotSaved) << row.name;
+        const auto outcome = Save(tables, row.window);
+        ASSERT_TRUE(outcome.ok()) << row.name;
+        EXPECT_EQ(outcome->usernameLeftOut, row.report.usernameLeftOut) << row.name;
+        EXPECT_EQ(outcome->passwordNotSaved, row.report.passwordNotSaved) << row.name;
+        EXPECT_EQ(outcome->pinNotSaved, row.report.pinNotSaved) << row.name;
         const Stored plain = PlainStored();
         EXPECT_EQ(plain.username, row.plain.username) << row.name;
         EXPECT_EQ(plain.password, row.plain.password) << row.name;
         EXPECT_EQ(plain.pin, row.plain.pin) << row.name;
         // The lists read back in step.
-        AccountTables read;
-        PlainLists lists;
-        const auto back = ReadStoredAccounts(read, keys_, lists, storeKey_);
-        EXPECT_EQ(back.entries.size(), static_cast<std::size_t>(std::count(
-                                           plain.username.begin(), plain.username.end(), ',')))
+        const auto back = ReadAccounts(keys_);
+        EXPECT_EQ(
+            back.accounts->entries.size(),
+            static_cast<std::size_t>(std::count(plain.username.begin(), plain.username.end(), ',')))
             << row.name;
     }
 }
 
-TEST_F(AccountStore, FiletimeErrorWritesNothing) {
+TEST_F(AccountStoreTest, FiletimeErrorWritesNothing) {
     AccountTables tables;
     Put(tables, 0, "alice", "pw", "1");
     (void)Save(tables, {"alice", "pw", "1", true});
     const Stored before = ReadStored();
     keys_.first = std::nullopt;
     Put(tables, 1, "bob", "pw", "1");
-    EXPECT_TRUE(Save(tables, {"bob", "pw", "1", true}).filetimeError);
+    const auto failed = Save(tables, {"bob", "pw", "1", true});
+    EXPECT_FALSE(failed.ok());
+    EXPECT_EQ(failed.error(), "Filetime error");
     const Stored after = ReadStored();
     EXPECT_EQ(after.username, before.username);
     EXPECT_EQ(after.password, before.password);
     EXPECT_EQ(after.pin, before.pin);
 }
 
-TEST_F(AccountStore, ReadsBackWhatWasSaved) {
+TEST_F(AccountStoreTest, ReadsBackWhatWasSaved) {
     AccountTables tables;
     Put(tables, 0, "alice", "pa", "11");
     Put(tables, 1, "bob", "####", "22");
     Put(tables, 2, "carol", "pc", "33");
     (void)Save(tables, {"carol", "pc2", "34", true});
 
-    AccountTables read;
-    read.savedUsernames[3] = "stale";
-    read.savedUsernames[4] = "kept";
-    PlainLists lists;
-    const auto outcome = ReadStoredAccounts(read, keys_, lists, storeKey_);
-    EXPECT_FALSE(outcome.filetimeError);
-    EXPECT_TRUE(outcome.loginEnabled);
-    EXPECT_EQ(outcome.entries, (std::vector<std::string>{"alice", "bob", "carol"}));
-    EXPECT_EQ(lists.usernameList, "alice,bob,carol,");
+    AccountTables before;
+    before.savedUsernames[3] = "stale";
+    before.savedUsernames[4] = "kept";
+    const auto back = ReadAccounts(keys_, before);
+    ASSERT_TRUE(back.accounts.ok());
+    EXPECT_TRUE(back.accounts->loginEnabled);
+    EXPECT_EQ(back.accounts->entries, (std::vector<std::string>{"alice", "bob", "carol"}));
+    EXPECT_EQ(back.lists.usernameList, "alice,bob,carol,");
+    const AccountTables& read = back.tables;
     EXPECT_EQ(read.savedPasswords[2], "pc2");
     EXPECT_EQ(read.savedPins[2], "34");
     EXPECT_EQ(read.passwordSavedFlags[0], 1);
@@ -271,92 +279,84 @@ TEST_F(AccountStore, ReadsBackWhatWasSaved) {
     EXPECT_EQ(keys_.secondCalls, 0);
 }
 
-TEST_F(AccountStore, NothingStoredLeavesTheTablesAlone) {
-    AccountTables read;
-    read.savedUsernames[0] = "typed";
-    PlainLists lists;
-    const auto outcome = ReadStoredAccounts(read, keys_, lists, storeKey_);
-    EXPECT_TRUE(outcome.entries.empty());
-    EXPECT_TRUE(outcome.loginEnabled);
-    EXPECT_EQ(read.savedUsernames[0], "typed");
+TEST_F(AccountStoreTest, NothingStoredLeavesTheTablesAlone) {
+    AccountTables before;
+    before.savedUsernames[0] = "typed";
+    const auto back = ReadAccounts(keys_, before);
+    EXPECT_TRUE(back.accounts->entries.empty());
+    EXPECT_TRUE(back.accounts->loginEnabled);
+    EXPECT_EQ(back.tables.savedUsernames[0], "typed");
 }
 
-TEST_F(AccountStore, ListsWrittenUnderTheSecondKeyReadUnderIt) {
+TEST_F(AccountStoreTest, ListsWrittenUnderTheSecondKeyReadUnderIt) {
     // Store under the local-time key, as an older save did.
     FakeKeys older;
     older.first = kSecondKeyText;
-    AccountTables tables;
-    Put(tables, 0, "dave", "pd", "44");
-    PlainLists lists;
-    (void)SaveUserDetails(tables, {"dave", "pd", "44", true}, older, lists, storeKey_);
+    AccountStore saving(older);
+    Put(saving.Tables(), 0, "dave", "pd", "44");
+    ASSERT_TRUE(saving.SaveUserDetails({"dave", "pd", "44", true}).ok());
 
-    AccountTables read;
-    const auto outcome = ReadStoredAccounts(read, keys_, lists, storeKey_);
+    const auto back = ReadAccounts(keys_);
     EXPECT_EQ(keys_.secondCalls, 1);
-    EXPECT_TRUE(outcome.loginEnabled);
-    EXPECT_EQ(outcome.entries, std::vector<std::string>{"dave"});
-    EXPECT_EQ(read.savedPasswords[0], "pd");
-    EXPECT_EQ(read.savedPins[0], "44");
-    EXPECT_EQ(storeKey_, HexTextToBytes(kSecondKeyText));
+    EXPECT_TRUE(back.accounts->loginEnabled);
+    EXPECT_EQ(back.accounts->entries, std::vector<std::string>{"dave"});
+    EXPECT_EQ(back.tables.savedPasswords[0], "pd");
+    EXPECT_EQ(back.tables.savedPins[0], "44");
+    EXPECT_EQ(back.key, HexTextToBytes(kSecondKeyText));
 }
 
-TEST_F(AccountStore, UsernamesFailingTheLetterTestDisableLogin) {
+TEST_F(AccountStoreTest, UsernamesFailingTheLetterTestDisableLogin) {
     AccountTables tables;
     Put(tables, 0, "1st", "p", "1");
     (void)Save(tables, {"1st", "p", "1", true});
-    AccountTables read;
-    PlainLists lists;
-    const auto outcome = ReadStoredAccounts(read, keys_, lists, storeKey_);
-    EXPECT_FALSE(outcome.loginEnabled);
+    const auto back = ReadAccounts(keys_);
+    EXPECT_FALSE(back.accounts->loginEnabled);
     EXPECT_EQ(keys_.secondCalls, 1);
     // The list is filled with whatever the deciphering gave (under the second key: not "1st").
-    EXPECT_EQ(outcome.entries.size(), read.savedUsernames[0].empty() ? 0u : 1u);
+    EXPECT_EQ(back.accounts->entries.size(), back.tables.savedUsernames[0].empty() ? 0u : 1u);
 }
 
-TEST_F(AccountStore, KeyFailuresAreReported) {
+TEST_F(AccountStoreTest, KeyFailuresAreReported) {
     AccountTables tables;
     Put(tables, 0, "9lives", "p", "1");
     (void)Save(tables, {"9lives", "p", "1", true});
     struct Row {
         const char* name;
         bool firstFails;
-        bool filetimeError;
-        bool dateCreatedError;
+        const char* message;
     };
-    const Row rows[] = {{"first way fails", true, true, false},
-                        {"second way fails", false, false, true}};
+    const Row rows[] = {{"first way fails", true, "Filetime error"},
+                        {"second way fails", false, "creation date"}};
     for (const auto& row : rows) {
         FakeKeys keys;
         if (row.firstFails) {
             keys.first = std::nullopt;
         }
         keys.second = std::nullopt;
-        AccountTables read;
-        PlainLists lists;
-        const auto outcome = ReadStoredAccounts(read, keys, lists, storeKey_);
-        EXPECT_EQ(outcome.filetimeError, row.filetimeError) << row.name;
-        EXPECT_EQ(outcome.dateCreatedError, row.dateCreatedError) << row.name;
-        EXPECT_TRUE(outcome.entries.empty()) << row.name;
+        const auto back = ReadAccounts(keys);
+        ASSERT_FALSE(back.accounts.ok()) << row.name;
+        EXPECT_NE(back.accounts.error().find(row.message), std::string::npos) << row.name;
     }
 }
 
-TEST_F(AccountStore, PiecesMissingOrBeyondTheSlotsAreSkipped) {
+TEST_F(AccountStoreTest, PiecesMissingOrBeyondTheSlotsAreSkipped) {
     auto storeLists = [](const std::string& users, const std::string& passwords,
                          const std::string& pins) {
-        Bytes key;
-        SetStoreKey(kFirstKeyText, key);
-        WriteRegistryString(kSettingsRoot, kSettingsKey, kUsernameValue, EncodeStoredList(users));
+        BlowfishState key;
+        EXPECT_TRUE(InitialiseKey(key, StoreKeyFromText(kFirstKeyText)));
+        WriteRegistryString(kSettingsRoot, kSettingsKey, kUsernameValue,
+                            EncodeStoredList(key, users));
         WriteRegistryString(kSettingsRoot, kSettingsKey, kPasswordValue,
-                            EncodeStoredList(passwords));
-        WriteRegistryString(kSettingsRoot, kSettingsKey, kPinValue, EncodeStoredList(pins));
+                            EncodeStoredList(key, passwords));
+        WriteRegistryString(kSettingsRoot, kSettingsKey, kPinValue, EncodeStoredList(key, pins));
     };
     {
         storeLists("ann,ben,", "pa,", "1,2,");
-        AccountTables read;
-        read.savedPasswords[2] = "before";
-        PlainLists lists;
-        const auto outcome = ReadStoredAccounts(read, keys_, lists, storeKey_);
-        EXPECT_EQ(outcome.entries, (std::vector<std::string>{"ann", "ben"}));
+        AccountTables before;
+        before.savedPasswords[2] = "before";
+        const auto back = ReadAccounts(keys_, before);
+        const AccountTables& read = back.tables;
+        EXPECT_EQ(back.accounts->entries, (std::vector<std::string>{"ann", "ben"}));
         EXPECT_EQ(read.savedPasswords[1], "");
         EXPECT_EQ(read.passwordSavedFlags[1], 1);
         EXPECT_EQ(read.savedPasswords[2], "before");
@@ -369,11 +369,9 @@ TEST_F(AccountStore, PiecesMissingOrBeyondTheSlotsAreSkipped) {
             users += ',';
         }
         storeLists(users, "", "");
-        AccountTables read;
-        PlainLists lists;
-        const auto outcome = ReadStoredAccounts(read, keys_, lists, storeKey_);
-        EXPECT_EQ(outcome.entries.size(), static_cast<std::size_t>(kAccountSlots));
-        EXPECT_EQ(read.savedUsernames[100], "u100");
+        const auto back = ReadAccounts(keys_);
+        EXPECT_EQ(back.accounts->entries.size(), static_cast<std::size_t>(kAccountSlots));
+        EXPECT_EQ(back.tables.savedUsernames[100], "u100");
     }
 }
 
@@ -405,9 +403,7 @@ TEST(StoreKey, HasOneByteForEachTwoCharactersOfTheKeyText) {
          Bytes{0x00, 0x00, 0x0A, 0x20, 0x24, 0x00, 0x00, 0x04, 0x10, 0x15, 0x00}},
     };
     for (const auto& row : rows) {
-        Bytes key;
-        SetStoreKey(row.keyText, key);
-        EXPECT_EQ(key, row.key) << row.keyText;
+        EXPECT_EQ(StoreKeyFromText(row.keyText), row.key) << row.keyText;
     }
 }
 

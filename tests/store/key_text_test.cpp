@@ -7,8 +7,9 @@
 #include <fstream>
 #include <string>
 
-#include "scratch_store.h"
 #include "store/account_store.h"
+#include "store/program_file.h"
+#include "tests/support/scratch_store.h"
 
 namespace vellamark {
 namespace {
@@ -94,13 +95,9 @@ TEST(KeyTextCharactersTest, CountsCharactersNotBytes) {
 }
 
 TEST(ExecutableKeySourceTest, RendersTheCreationTimeOfTheProgramFile) {
-    test::TempFolder folder;
-#ifdef _WIN32
-    const std::string file = folder.path() + "\\vellamark.exe";
-#else
-    const std::string file = folder.path() + "/vellamark";
-#endif
-    ExecutableKeySource keys(folder.path());
+    testsupport::TempFolder folder;
+    const std::string file = ProgramFilePath(folder.text());
+    ExecutableKeySource keys(folder.text());
     EXPECT_EQ(keys.FileTimeKeyText(), std::nullopt);
     EXPECT_EQ(keys.DateCreatedKeyText(), std::nullopt);
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "scratch_store.h"
 #include "store/registry.h"
+#include "tests/support/scratch_store.h"
 
 namespace vellamark {
 namespace {
@@ -46,7 +46,7 @@ protected:
         return text;
     }
 
-    test::ScratchStore store_;
+    testsupport::ScratchStore store_;
 };
 
 TEST_F(RegCommand, AddsQueriesAndDeletesValues) {

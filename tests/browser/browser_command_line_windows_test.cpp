@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "launch/browser_command_line.h"
+#include "browser/browser_command_line.h"
 
 namespace vellamark {
 namespace {

@@ -1,14 +1,15 @@
 // The registry routines over a scratch store: what is written, what reads back, and the codes
 // left in LastRegistryResult.
+#include "store/registry.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "scratch_store.h"
-#include "store/ansi_text.h"
-#include "store/registry.h"
+#include "platform/text.h"
 #include "store/user_registry.h"
+#include "tests/support/scratch_store.h"
 
 namespace vellamark {
 namespace {
@@ -50,11 +51,12 @@ protected:
         ASSERT_EQ(backend.CloseKey(handle), kErrorSuccess);
     }
 
-    test::ScratchStore store_;
+    testsupport::ScratchStore store_;
 };
 
 ByteVector WithNul(const std::string& text) {
-    ByteVector bytes = ToAnsiBytes(text);
+    const std::string ansi = ToAnsi(text);
+    ByteVector bytes(ansi.begin(), ansi.end());
     bytes.push_back(0);
     return bytes;
 }

@@ -1,9 +1,9 @@
+#include "browser/devtools_messages.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "launch/devtools_messages.h"
 
 namespace vellamark {
 namespace {
@@ -86,9 +86,8 @@ TEST(DevToolsMessageTest, ParsesRepliesAndEvents) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        std::string problem;
-        const auto m = ParseDevToolsMessage(row.text, problem);
-        ASSERT_TRUE(m.has_value()) << problem;
+        const auto m = ParseDevToolsMessage(row.text);
+        ASSERT_TRUE(m.ok()) << m.error();
         EXPECT_EQ(m->kind, row.kind);
         EXPECT_EQ(m->id, row.id);
         EXPECT_EQ(m->method, row.method);
@@ -102,9 +101,9 @@ TEST(DevToolsMessageTest, RejectsWhatIsNoMessage) {
     for (const char* text : {"", "not json", "[1,2]", "42", R"({"id":"seven"})", R"({"params":{}})",
                              R"({"id":1,"sessionId":5})", "{\"id\":1"}) {
         SCOPED_TRACE(text);
-        std::string problem;
-        EXPECT_FALSE(ParseDevToolsMessage(text, problem).has_value());
-        EXPECT_FALSE(problem.empty());
+        const auto m = ParseDevToolsMessage(text);
+        EXPECT_FALSE(m.ok());
+        EXPECT_FALSE(m.error().empty());
     }
 }
 

@@ -1,35 +1,7 @@
-#include "scratch_store.h"
+#include "tests/support/scratch_store.h"
 
-#include <gtest/gtest.h>
-
-#include <atomic>
-#include <filesystem>
-#include <random>
-
-#ifdef _WIN32
-#include <process.h>
-
-#include "store/win32_registry.h"
-#else
-#include <unistd.h>
-
-#include "store/sqlite_registry.h"
-#endif
-
-namespace vellamark::test {
+namespace vellamark::testsupport {
 namespace {
-
-std::string UniqueName() {
-    static std::atomic<int> counter{0};
-    std::random_device random;
-#ifdef _WIN32
-    const int pid = _getpid();
-#else
-    const int pid = static_cast<int>(::getpid());
-#endif
-    return std::to_string(pid) + "-" + std::to_string(counter++) + "-" +
-           std::to_string(random() % 1000000);
-}
 
 class RootedBackend final : public RegistryBackend {
 public:
@@ -77,41 +49,12 @@ std::shared_ptr<RegistryBackend> ScratchStore::rooted() {
     return std::make_shared<RootedBackend>(backend_, base_);
 }
 
-TempFolder::TempFolder() {
-    const auto path = std::filesystem::temp_directory_path() / ("vellamark-store-" + UniqueName());
-    std::filesystem::create_directories(path);
-    path_ = path.string();
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
 ScratchStore::ScratchStore() {
-#ifdef _WIN32
-    backend_ = MakeWin32Registry();
-    base_ = "Software\\VellamarkTest\\" + UniqueName();
-#else
-    const auto path = std::filesystem::temp_directory_path() / ("vellamark-store-" + UniqueName());
-    folder_ = path.string();
-    auto opening = OpenSqliteRegistry(path / "registry.sqlite3");
-    if (!opening.backend) {
-        ADD_FAILURE() << "cannot open the scratch store: " << opening.error;
-    }
-    backend_ = std::move(opening.backend);
-    base_ = "Software\\VellamarkTest";
-#endif
+    Open();
 }
 
 ScratchStore::~ScratchStore() {
-#ifdef _WIN32
-    (void)backend_->DeleteKeyTree(kHkeyCurrentUser, base_);
-#else
-    backend_.reset();
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-#endif
+    Close();
 }
 
-}  // namespace vellamark::test
+}  // namespace vellamark::testsupport

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "scratch_store.h"
+#include "tests/support/scratch_store.h"
 
 namespace vellamark {
 namespace {
 
-using test::ScratchStore;
+using testsupport::ScratchStore;
 using ByteVector = std::vector<std::uint8_t>;
 
 ByteVector BytesOf(const std::string& text) {

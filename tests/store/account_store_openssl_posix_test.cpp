@@ -6,9 +6,9 @@
 #include <string>
 
 #include "cipher/hex_text.h"
-#include "scratch_store.h"
 #include "store/account_store.h"
 #include "store/registry.h"
+#include "tests/support/scratch_store.h"
 
 namespace vellamark {
 namespace {
@@ -44,22 +44,19 @@ std::string OpenSslDecipher(const std::string& hex) {
 }
 
 TEST(OpenSslCrossCheck, StoredListsDecipherWithAnIndependentBlowfish) {
-    test::ScratchStore store;
+    testsupport::ScratchStore store;
     SetRegistryBackend(store.rooted());
-    AccountTables tables;
+    FixedKeys keys;
+    AccountStore accounts(keys);
+    AccountTables& tables = accounts.Tables();
     const char* users[] = {"alice", "bob", "carol-with-a-longer-name", "d"};
     for (int i = 0; i < 4; ++i) {
         tables.savedUsernames[i] = users[i];
         tables.savedPasswords[i] = "pw" + std::to_string(i * 1111);
         tables.savedPins[i] = std::to_string(1000 + i);
     }
-    FixedKeys keys;
-    PlainLists lists;
-    Bytes storeKey;
-    const auto outcome =
-        SaveUserDetails(tables, {"bob", "fresh password", "4321", false}, keys, lists, storeKey);
-    ASSERT_FALSE(outcome.filetimeError);
-    EXPECT_EQ(storeKey, Bytes(std::begin(kKey), std::end(kKey)));
+    ASSERT_TRUE(accounts.SaveUserDetails({"bob", "fresh password", "4321", false}).ok());
+    EXPECT_EQ(accounts.StoreKey(), Bytes(std::begin(kKey), std::end(kKey)));
 
     auto stored = [](const char* name) {
         return TaggedValueText(ReadRegistryString(kSettingsRoot, kSettingsKey, name));

@@ -4,8 +4,9 @@
 #include <string>
 
 #include "store/registry_backend.h"
+#include "tests/support/temp_folder.h"
 
-namespace vellamark::test {
+namespace vellamark::testsupport {
 
 // A store of this test's own: a fresh SQLite database in a temporary folder natively; under
 // Windows (wine) the registry itself, with a scratch key under HKCU that is deleted afterwards.
@@ -23,26 +24,15 @@ public:
     // The same store with every key path taken below base(): code that works on fixed paths
     // (the settings key) then never touches the real ones.
     [[nodiscard]] std::shared_ptr<RegistryBackend> rooted();
-    // The temporary folder (empty under Windows).
-    [[nodiscard]] const std::string& folder() const { return folder_; }
 
 private:
+    // One half per system: opens the backend and names the base key.
+    void Open();
+    void Close();
+
     std::shared_ptr<RegistryBackend> backend_;
     std::string base_;
-    std::string folder_;
+    std::unique_ptr<TempFolder> folder_;
 };
 
-// A temporary folder removed with everything in it.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    [[nodiscard]] const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
-}  // namespace vellamark::test
+}  // namespace vellamark::testsupport

@@ -1,10 +1,10 @@
+#include "browser/browser_command_line.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
-
-#include "launch/browser_command_line.h"
 
 namespace vellamark {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "scratch_store.h"
+#include "tests/support/scratch_store.h"
 
 namespace vellamark {
 namespace {
@@ -30,13 +30,13 @@ std::string Slurp(const fs::path& path) {
     return text.str();
 }
 
-struct Result {
+struct ToolRun {
     int exit;
     std::string out;
     std::string err;
 };
 
-Result RunTool(const std::string& config, const std::vector<std::string>& args) {
+ToolRun RunTool(const std::string& config, const std::vector<std::string>& args) {
     const fs::path out = fs::path(config) / "out.txt";
     const fs::path err = fs::path(config) / "err.txt";
     std::string command = "XDG_CONFIG_HOME=" + Quote(config) + " " + Quote(VELLAMARK_REG_PATH);
@@ -49,7 +49,7 @@ Result RunTool(const std::string& config, const std::vector<std::string>& args) 
 }
 
 TEST(RegTool, WorksOnTheUsersStoreWithRegsTextAndExitCodes) {
-    test::TempFolder config;
+    testsupport::TempFolder config;
     const std::string done = "The operation completed successfully.\n";
     const std::string notFound =
         "ERROR: The system was unable to find the specified registry key or value.\n";
@@ -87,7 +87,7 @@ TEST(RegTool, WorksOnTheUsersStoreWithRegsTextAndExitCodes) {
          "HKEY_CURRENT_USER\\.\n"},
     };
     for (const auto& row : rows) {
-        const Result result = RunTool(config.path(), row.args);
+        const ToolRun result = RunTool(config.text(), row.args);
         EXPECT_EQ(result.exit, row.exit) << row.name;
         EXPECT_EQ(result.out, row.out) << row.name;
         EXPECT_EQ(result.err, row.err) << row.name;

@@ -1,10 +1,11 @@
+#include "cipher/blowfish_state.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdint>
 
 #include "cipher/blowfish.h"
-#include "cipher/blowfish_state.h"
 #include "cipher/byte_cipher.h"
 #include "published_vectors.h"
 #include "test_bytes.h"

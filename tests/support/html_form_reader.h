@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-namespace vellamark::testing {
+namespace vellamark::testsupport {
 
 // A deliberately small reader of the login form, written apart from the code that writes it:
 // finds each <input ...> and <form ...> tag, splits its attributes (double-quoted, single-quoted
@@ -125,4 +125,4 @@ inline std::vector<std::pair<std::string, std::string>> PostedFields(std::string
     return fields;
 }
 
-}  // namespace vellamark::testing
+}  // namespace vellamark::testsupport

@@ -4,12 +4,13 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "launch/browser_profile.h"
-#include "temp_folder.h"
+#include "browser/browser_profile.h"
+#include "tests/support/temp_folder.h"
 
 namespace vellamark {
 namespace {
@@ -54,7 +55,7 @@ TEST(RemoveStaleProfilesTest, KeepsHeldAndYoungProfiles) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        testing::TempFolder root;
+        testsupport::TempFolder root;
         const fs::path profile = root.path() / "launch-1";
         fs::create_directories(profile / "Default");
         std::ofstream(profile / "Default" / "Preferences") << "{}";
@@ -70,16 +71,16 @@ TEST(RemoveStaleProfilesTest, KeepsHeldAndYoungProfiles) {
 }
 
 TEST(CreateLaunchProfileTest, NewPrivateFolderEachTime) {
-    testing::TempFolder temp;
+    testsupport::TempFolder temp;
     const std::string root = (temp.path() / "cache" / "vellamark" / "profiles").string();
     const auto first = CreateLaunchProfile(root);
     const auto second = CreateLaunchProfile(root);
-    ASSERT_FALSE(first.path.empty()) << first.error;
-    ASSERT_FALSE(second.path.empty()) << second.error;
-    EXPECT_NE(first.path, second.path);
-    EXPECT_TRUE(fs::is_empty(first.path));
+    ASSERT_TRUE(first.ok()) << first.error();
+    ASSERT_TRUE(second.ok()) << second.error();
+    EXPECT_NE(*first, *second);
+    EXPECT_TRUE(fs::is_empty(*first));
     struct stat st {};
-    ASSERT_EQ(::stat(first.path.c_str(), &st), 0);
+    ASSERT_EQ(::stat(first->c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
 }
 
@@ -87,39 +88,11 @@ TEST(CreateLaunchProfileTest, UnwritableRootIsReported) {
     if (::geteuid() == 0) {
         GTEST_SKIP() << "root writes anywhere";
     }
-    testing::TempFolder temp;
+    testsupport::TempFolder temp;
     fs::permissions(temp.path(), fs::perms::owner_read | fs::perms::owner_exec);
     const auto made = CreateLaunchProfile((temp.path() / "profiles").string());
-    EXPECT_EQ(made.path, "");
-    EXPECT_NE(made.error.find("profile"), std::string::npos);
-}
-
-TEST(DefaultProfileRootTest, CacheFolderRules) {
-    struct Row {
-        const char* name;
-        std::map<std::string, std::string> env;
-        std::string expected;
-    };
-    const std::vector<Row> rows = {
-        {"XDG cache",
-         {{"XDG_CACHE_HOME", "/x/cache"}, {"HOME", "/home/u"}},
-         "/x/cache/vellamark/profiles"},
-        {"home fallback", {{"HOME", "/home/u"}}, "/home/u/.cache/vellamark/profiles"},
-        {"relative XDG is ignored",
-         {{"XDG_CACHE_HOME", "cache"}, {"HOME", "/home/u"}},
-         "/home/u/.cache/vellamark/profiles"},
-        {"nothing known", {}, ""},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        auto env = [&row](const std::string& name) -> std::optional<std::string> {
-            if (auto it = row.env.find(name); it != row.env.end()) {
-                return it->second;
-            }
-            return std::nullopt;
-        };
-        EXPECT_EQ(DefaultProfileRoot(env), row.expected);
-    }
+    EXPECT_FALSE(made.ok());
+    EXPECT_NE(made.error().find("profile"), std::string::npos);
 }
 
 }  // namespace

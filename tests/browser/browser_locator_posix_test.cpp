@@ -2,26 +2,21 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "launch/browser_locator.h"
-#include "temp_folder.h"
+#include "browser/browser_locator.h"
+#include "tests/support/fake_environment.h"
+#include "tests/support/temp_folder.h"
 
 namespace vellamark {
 namespace {
 
 namespace fs = std::filesystem;
 
-EnvironmentLookup FakeEnvironment(std::map<std::string, std::string> values) {
-    return [values](const std::string& name) -> std::optional<std::string> {
-        if (auto it = values.find(name); it != values.end()) {
-            return it->second;
-        }
-        return std::nullopt;
-    };
-}
+using testsupport::FakeEnvironment;
 
 void MakeProgram(const fs::path& path, bool executable = true) {
     fs::create_directories(path.parent_path());
@@ -55,7 +50,7 @@ TEST(LocateBrowserTest, SearchOrder) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        testing::TempFolder temp;
+        testsupport::TempFolder temp;
         for (auto program : row.programs) {
             const bool executable = program[0] != '!';
             if (!executable) {
@@ -70,24 +65,24 @@ TEST(LocateBrowserTest, SearchOrder) {
         }
         const auto found = LocateBrowser(FakeEnvironment(env));
         if (row.expected.empty()) {
-            EXPECT_EQ(found.path, "");
-            EXPECT_EQ(found.error, NoBrowserMessage());
+            EXPECT_FALSE(found.ok());
+            EXPECT_EQ(found.error(), NoBrowserMessage());
         } else {
-            EXPECT_EQ(found.path, (temp.path() / row.expected).string());
-            EXPECT_EQ(found.error, "");
+            ASSERT_TRUE(found.ok()) << found.error();
+            EXPECT_EQ(*found, (temp.path() / row.expected).string());
         }
     }
 }
 
 TEST(LocateBrowserTest, WrongVariableIsReportedNotPassedOver) {
-    testing::TempFolder temp;
+    testsupport::TempFolder temp;
     MakeProgram(temp.path() / "a" / "chromium");
     const auto found =
         LocateBrowser(FakeEnvironment({{"PATH", (temp.path() / "a").string()},
                                        {"VELLAMARK_BROWSER", (temp.path() / "missing").string()}}));
-    EXPECT_EQ(found.path, "");
-    EXPECT_NE(found.error.find("VELLAMARK_BROWSER"), std::string::npos) << found.error;
-    EXPECT_NE(found.error.find((temp.path() / "missing").string()), std::string::npos);
+    EXPECT_FALSE(found.ok());
+    EXPECT_NE(found.error().find("VELLAMARK_BROWSER"), std::string::npos) << found.error();
+    EXPECT_NE(found.error().find((temp.path() / "missing").string()), std::string::npos);
 }
 
 TEST(LocateBrowserTest, MessageNamesBrowsersAndVariable) {

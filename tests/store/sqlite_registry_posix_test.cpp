@@ -15,54 +15,24 @@
 #include <sstream>
 #include <string>
 
-#include "scratch_store.h"
 #include "store/key_text.h"
 #include "store/registry.h"
 #include "store/sqlite_registry.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/support/temp_folder.h"
 
 namespace vellamark {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
+using testsupport::ReadFile;
 
 void WriteFile(const fs::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
-// Sets an environment variable for one scope.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-        }
-        if (value) {
-            ::setenv(name, value, 1);
-        } else {
-            ::unsetenv(name);
-        }
-    }
-    ~ScopedEnv() {
-        if (old_) {
-            ::setenv(name_, old_->c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using ScopedEnv = testsupport::ScopedEnvironment;
 
 // SQLite's own verdict on a database file, read without our code.
 std::string IntegrityCheck(const fs::path& path) {
@@ -82,35 +52,13 @@ std::string IntegrityCheck(const fs::path& path) {
     return verdict;
 }
 
-TEST(SqliteStore, LivesUnderTheConfigFolderOfTheUser) {
-    struct Row {
-        const char* name;
-        const char* xdg;
-        const char* home;
-        std::optional<std::string> path;
-    };
-    const Row rows[] = {
-        {"XDG_CONFIG_HOME", "/cfg", "/home/u", "/cfg/vellamark/registry.sqlite3"},
-        {"no XDG_CONFIG_HOME", nullptr, "/home/u", "/home/u/.config/vellamark/registry.sqlite3"},
-        {"relative XDG_CONFIG_HOME is ignored", "cfg", "/home/u",
-         "/home/u/.config/vellamark/registry.sqlite3"},
-    };
-    for (const auto& row : rows) {
-        const ScopedEnv xdg("XDG_CONFIG_HOME", row.xdg);
-        const ScopedEnv home("HOME", row.home);
-        const auto path = UserRegistryDatabasePath();
-        EXPECT_EQ(path ? std::optional<std::string>(path->string()) : std::nullopt, row.path)
-            << row.name;
-    }
-}
-
 TEST(SqliteStore, IsReadableByItsUserAlone) {
-    test::TempFolder temp;
+    testsupport::TempFolder temp;
     const mode_t oldMask = ::umask(0);
     const fs::path file = fs::path(temp.path()) / "config" / "vellamark" / "registry.sqlite3";
     auto opening = OpenSqliteRegistry(file);
     ::umask(oldMask);
-    ASSERT_TRUE(opening.backend) << opening.error;
+    ASSERT_TRUE(opening.ok()) << opening.error();
     struct stat info {};
     ASSERT_EQ(::stat(file.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
@@ -118,10 +66,10 @@ TEST(SqliteStore, IsReadableByItsUserAlone) {
     EXPECT_EQ(info.st_mode & 0777, 0700u);
 
     // A file someone widened is narrowed again.
-    opening.backend.reset();
+    opening->backend.reset();
     ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
     opening = OpenSqliteRegistry(file);
-    ASSERT_TRUE(opening.backend) << opening.error;
+    ASSERT_TRUE(opening.ok()) << opening.error();
     ASSERT_EQ(::stat(file.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
@@ -151,42 +99,42 @@ TEST(SqliteStore, AFileThatIsNotOurDatabaseIsMovedAsideAndKept) {
          false},
     };
     for (const auto& row : rows) {
-        test::TempFolder temp;
+        testsupport::TempFolder temp;
         const fs::path file = fs::path(temp.path()) / "registry.sqlite3";
         row.make(file);
         WriteFile(file.string() + "-journal", "journal bytes");
         const std::string original = ReadFile(file);
 
         auto opening = OpenSqliteRegistry(file);
-        ASSERT_TRUE(opening.backend) << row.name << ": " << opening.error;
-        ASSERT_TRUE(opening.movedAsideTo.has_value()) << row.name;
-        EXPECT_EQ(opening.movedAsideTo->filename().string().rfind("registry.sqlite3.damaged-", 0),
+        ASSERT_TRUE(opening.ok()) << row.name << ": " << opening.error();
+        ASSERT_TRUE(opening->movedAsideTo.has_value()) << row.name;
+        EXPECT_EQ(opening->movedAsideTo->filename().string().rfind("registry.sqlite3.damaged-", 0),
                   0u)
             << row.name;
-        EXPECT_EQ(ReadFile(*opening.movedAsideTo), original) << row.name;
+        EXPECT_EQ(ReadFile(*opening->movedAsideTo), original) << row.name;
         if (row.journalMovedToo) {
-            EXPECT_EQ(ReadFile(opening.movedAsideTo->string() + "-journal"), "journal bytes")
+            EXPECT_EQ(ReadFile(opening->movedAsideTo->string() + "-journal"), "journal bytes")
                 << row.name;
         }
         // Whatever journal there was never reaches the fresh database.
         EXPECT_NE(ReadFile(file.string() + "-journal"), "journal bytes") << row.name;
-        EXPECT_FALSE(opening.damage.empty()) << row.name;
+        EXPECT_FALSE(opening->damage.empty()) << row.name;
 
         // The fresh store works.
         RegistryHandle handle = 0;
-        EXPECT_EQ(opening.backend->CreateKey(kHkeyCurrentUser, "Software\\X", handle),
+        EXPECT_EQ(opening->backend->CreateKey(kHkeyCurrentUser, "Software\\X", handle),
                   kErrorSuccess);
-        EXPECT_EQ(opening.backend->CloseKey(handle), kErrorSuccess);
-        opening.backend.reset();
+        EXPECT_EQ(opening->backend->CloseKey(handle), kErrorSuccess);
+        opening->backend.reset();
         EXPECT_EQ(IntegrityCheck(file), "ok") << row.name;
         // Opened again, nothing more is moved.
-        EXPECT_FALSE(OpenSqliteRegistry(file).movedAsideTo.has_value()) << row.name;
+        EXPECT_FALSE(OpenSqliteRegistry(file)->movedAsideTo.has_value()) << row.name;
     }
 }
 
 TEST(SqliteStore, TheRoutinesOpenTheUsersStoreAndKeepTheirPromiseOverDamage) {
-    test::TempFolder temp;
-    const ScopedEnv xdg("XDG_CONFIG_HOME", temp.path().c_str());
+    testsupport::TempFolder temp;
+    const ScopedEnv xdg("XDG_CONFIG_HOME", temp.text());
     const fs::path folder = fs::path(temp.path()) / "vellamark";
     fs::create_directories(folder);
     WriteFile(folder / "registry.sqlite3", "garbage");
@@ -210,10 +158,10 @@ TEST(SqliteStore, TheRoutinesOpenTheUsersStoreAndKeepTheirPromiseOverDamage) {
 }
 
 TEST(SqliteStore, AStoreThatCannotBeOpenedReadsEmptyAndSaysWhy) {
-    test::TempFolder temp;
+    testsupport::TempFolder temp;
     // The folder the store needs is a file.
     WriteFile(fs::path(temp.path()) / "vellamark", "in the way");
-    const ScopedEnv xdg("XDG_CONFIG_HOME", temp.path().c_str());
+    const ScopedEnv xdg("XDG_CONFIG_HOME", temp.text());
     SetRegistryBackend(nullptr);
     WriteRegistryString(kHkeyCurrentUser, "Software\\X", "v", std::string("lost"));
     EXPECT_EQ(ReadRegistryString(kHkeyCurrentUser, "Software\\X", "v"), TaggedValue(std::string()));
@@ -227,11 +175,11 @@ pid_t InChild(const fs::path& file, Body body) {
     const pid_t pid = ::fork();
     if (pid == 0) {
         auto opening = OpenSqliteRegistry(file);
-        if (!opening.backend) {
-            std::fprintf(stderr, "child: %s\n", opening.error.c_str());
+        if (!opening) {
+            std::fprintf(stderr, "child: %s\n", opening.error().c_str());
             ::_exit(2);
         }
-        SetRegistryBackend(std::shared_ptr<RegistryBackend>(std::move(opening.backend)));
+        SetRegistryBackend(std::shared_ptr<RegistryBackend>(std::move(opening->backend)));
         body();
         SetRegistryBackend(nullptr);
         ::_exit(0);
@@ -240,7 +188,7 @@ pid_t InChild(const fs::path& file, Body body) {
 }
 
 TEST(SqliteStore, ProcessesWritingAtOnceLoseNothing) {
-    test::TempFolder temp;
+    testsupport::TempFolder temp;
     const fs::path file = fs::path(temp.path()) / "registry.sqlite3";
     constexpr int kProcesses = 4;
     constexpr int kWrites = 60;
@@ -265,9 +213,9 @@ TEST(SqliteStore, ProcessesWritingAtOnceLoseNothing) {
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     }
     auto opening = OpenSqliteRegistry(file);
-    ASSERT_TRUE(opening.backend) << opening.error;
-    EXPECT_FALSE(opening.movedAsideTo.has_value());
-    SetRegistryBackend(std::shared_ptr<RegistryBackend>(std::move(opening.backend)));
+    ASSERT_TRUE(opening.ok()) << opening.error();
+    EXPECT_FALSE(opening->movedAsideTo.has_value());
+    SetRegistryBackend(std::shared_ptr<RegistryBackend>(std::move(opening->backend)));
     for (int p = 0; p < kProcesses; ++p) {
         for (int i = 0; i < kWrites; ++i) {
             const std::string value = "p" + std::to_string(p) + "-" + std::to_string(i);
@@ -284,7 +232,7 @@ TEST(SqliteStore, ProcessesWritingAtOnceLoseNothing) {
 }
 
 TEST(SqliteStore, AWriterKilledMidWriteLeavesAReadableStoreAndWholeValues) {
-    test::TempFolder temp;
+    testsupport::TempFolder temp;
     const fs::path file = fs::path(temp.path()) / "registry.sqlite3";
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
@@ -309,30 +257,15 @@ TEST(SqliteStore, AWriterKilledMidWriteLeavesAReadableStoreAndWholeValues) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
 
     auto opening = OpenSqliteRegistry(file);
-    ASSERT_TRUE(opening.backend) << opening.error;
-    EXPECT_FALSE(opening.movedAsideTo.has_value());
-    SetRegistryBackend(std::shared_ptr<RegistryBackend>(std::move(opening.backend)));
+    ASSERT_TRUE(opening.ok()) << opening.error();
+    EXPECT_FALSE(opening->movedAsideTo.has_value());
+    SetRegistryBackend(std::shared_ptr<RegistryBackend>(std::move(opening->backend)));
     const std::string value =
         TaggedValueText(ReadRegistryString(kHkeyCurrentUser, "Software\\Big", "value"));
     SetRegistryBackend(nullptr);
     ASSERT_EQ(value.size(), 256u * 1024u);
     EXPECT_EQ(value, std::string(value.size(), value[0]));
     EXPECT_EQ(IntegrityCheck(file), "ok");
-}
-
-}  // namespace
-}  // namespace vellamark
-
-namespace vellamark {
-namespace {
-
-TEST(UserDateNamesPosix, ComeFromTheEnvironmentsLocaleNotTheProgramsOwn) {
-    const ScopedEnv all("LC_ALL", "C.UTF-8");
-    const DateNames names = UserDateNames();
-    EXPECT_EQ(names.weekdays[0], "Sunday");
-    EXPECT_EQ(names.weekdays[6], "Saturday");
-    EXPECT_EQ(names.months[0], "January");
-    EXPECT_EQ(names.months[11], "December");
 }
 
 }  // namespace

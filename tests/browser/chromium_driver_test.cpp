@@ -1,0 +1,424 @@
+// The Chromium driver over a fake browser process.
+#include "browser/chromium_driver.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/text.h"
+#include "tests/support/fake_chromium_process.h"
+#include "tests/support/temp_folder.h"
+
+namespace vellamark {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::HasSubstr;
+using testsupport::FakeChromium;
+using testsupport::FrameLoading;
+using Answer = FakeChromium::Answer;
+using Reply = FakeChromium::Reply;
+using Action = std::function<Status(BrowserDriver&)>;
+
+// Roomy enough that a browser answering at once never runs into them.
+constexpr ChromiumTimeouts kRoomy{10s, 10s, 10s};
+// For the tests whose browser holds a reply back.
+constexpr ChromiumTimeouts kQuickCommand{10s, 200ms, 10s};
+
+const std::string kValueTrue = R"({"result":{"type":"boolean","value":true}})";
+const std::string kValueFalse = R"({"result":{"type":"boolean","value":false}})";
+const std::string kOnSession = "@" + std::string(FakeChromium::kSessionId);
+const std::string kReleaseSteps[] = {
+    "Page.disable" + kOnSession + " {}", R"(Target.setDiscoverTargets {"discover":false})",
+    R"(Target.detachFromTarget {"sessionId":"SESSION-1"})", "Detach"};
+
+// A fake browser, a profile folder and, once connected, the driver (declared last, so it goes
+// first).
+struct Rig {
+    Rig() { std::filesystem::create_directories(profile); }
+
+    Status Connect(const ChromiumTimeouts& timeouts = kRoomy) {
+        auto started = ConnectChromiumDriver(browser.Process(), Utf8FromPath(profile), timeouts);
+        if (!started) {
+            return started.status();
+        }
+        driver = std::move(*started);
+        return Status::Ok();
+    }
+    // Lets the driver read what the browser has sent so far, by a call answered after it.
+    void Flush() { ASSERT_TRUE(driver->BringToTop(0)); }
+
+    FakeChromium browser;
+    testsupport::TempFolder folder;
+    std::filesystem::path profile = folder.path() / "profile";
+    std::unique_ptr<BrowserDriver> driver;
+};
+
+TEST(ChromiumDriverTest, RepliesAnswerOnlyTheirOwnCommand) {
+    struct Row {
+        const char* name;
+        std::vector<Answer> answers;      // to the script calls, in order
+        std::vector<std::string> errors;  // of the calls, in order ("" for success)
+    };
+    const std::string otherId = R"({"id":999,"result":)" + kValueFalse + "}";
+    const std::vector<Row> rows = {
+        {"a reply to an unknown id comes first", {Answer(kValueTrue).Before(otherId)}, {""}},
+        {"events come between",
+         {Answer(kValueTrue)
+              .Before(FrameLoading(true, "CHILD"))
+              .Before(testsupport::DevToolsEvent("Runtime.consoleAPICalled", "{}"))},
+         {""}},
+        {"only a reply to an unknown id comes",
+         {Answer(kValueTrue).Before(otherId).Replying(Reply::kNever)},
+         {"did not answer Runtime.evaluate"}},
+        {"a late reply comes ahead of the next command's",
+         {Answer(kValueFalse).Replying(Reply::kLate), Answer(kValueTrue)},
+         {"did not answer Runtime.evaluate", ""}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Rig rig;
+        ASSERT_TRUE(rig.Connect(kQuickCommand));
+        for (const auto& answer : row.answers) {
+            rig.browser.AnswerNext("Runtime.evaluate", answer);
+        }
+        for (const auto& error : row.errors) {
+            const auto status = rig.driver->SetBodyHtml("<p>x</p>");
+            EXPECT_EQ(status.ok(), error.empty()) << status.error();
+            EXPECT_THAT(status.error(), HasSubstr(error));
+        }
+    }
+}
+
+TEST(ChromiumDriverTest, FirstFaultStaysForEveryLaterCall) {
+    struct Row {
+        const char* name;
+        Answer answer;  // to the script call that meets the fault
+        const char* error;
+    };
+    const std::vector<Row> rows = {
+        {"the pipe closes instead of a reply", Answer().Replying(Reply::kNever).Closing(),
+         "The browser closed unexpectedly."},
+        {"text that is no JSON", Answer().Before("<html>"), "broke the debugging protocol"},
+        {"a reply with a malformed id", Answer().Before(R"({"id":"1","result":{}})"),
+         "broke the debugging protocol"},
+        {"neither reply nor event", Answer().Before(R"({"params":{}})"),
+         "broke the debugging protocol"},
+    };
+    const std::vector<std::pair<const char*, Action>> later = {
+        {"Navigate", [](BrowserDriver& d) { return d.Navigate("https://example.test/"); }},
+        {"SetBodyHtml", [](BrowserDriver& d) { return d.SetBodyHtml("<p>x</p>"); }},
+        {"SubmitForm", [](BrowserDriver& d) { return d.SubmitForm("login"); }},
+        {"ShowMaximised", [](BrowserDriver& d) { return d.ShowMaximised(d.WindowHandle()); }},
+        {"SetVisible", [](BrowserDriver& d) { return d.SetVisible(true); }},
+        {"SetAddressBar", [](BrowserDriver& d) { return d.SetAddressBar(false); }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Rig rig;
+        ASSERT_TRUE(rig.Connect());
+        ASSERT_TRUE(rig.driver->Navigate("https://example.test/"));
+        ASSERT_TRUE(rig.driver->Busy());
+        rig.browser.AnswerNext("Runtime.evaluate", row.answer);
+        const auto first = rig.driver->SetBodyHtml("<p>x</p>");
+        ASSERT_FALSE(first);
+        EXPECT_THAT(first.error(), HasSubstr(row.error));
+        EXPECT_FALSE(rig.driver->Busy());
+        rig.browser.ClearRecord();
+        for (const auto& [name, call] : later) {
+            EXPECT_EQ(call(*rig.driver).error(), first.error()) << name;
+        }
+        // A broken browser is not spoken to again, not even to switch things off.
+        rig.driver->Release();
+        EXPECT_EQ(rig.browser.history, std::vector<std::string>{"Detach"});
+    }
+}
+
+TEST(ChromiumDriverTest, CommandWithoutReplyTimesOutAndLeavesTheConnectionUsable) {
+    struct Row {
+        const char* method;
+        Action call;
+    };
+    const std::vector<Row> rows = {
+        {"Page.navigate", [](BrowserDriver& d) { return d.Navigate("https://example.test/"); }},
+        {"Runtime.evaluate", [](BrowserDriver& d) { return d.SubmitForm("login"); }},
+        {"Browser.setWindowBounds", [](BrowserDriver& d) { return d.ShowMaximised(0); }},
+        {"Page.bringToFront", [](BrowserDriver& d) { return d.BringToTop(0); }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.method);
+        Rig rig;
+        ASSERT_TRUE(rig.Connect(kQuickCommand));
+        rig.browser.AnswerNext(row.method, Answer().Replying(Reply::kNever));
+        rig.browser.ClearRecord();
+        const auto begun = std::chrono::steady_clock::now();
+        const auto status = row.call(*rig.driver);
+        EXPECT_THAT(status.error(), HasSubstr("did not answer " + std::string(row.method)));
+        ASSERT_FALSE(rig.browser.commands.empty());
+        const auto& sent = rig.browser.commands.back();
+        EXPECT_GE(sent.deadline, begun + kQuickCommand.command);
+        EXPECT_LE(sent.deadline, sent.at + kQuickCommand.command);
+        for (const auto& [at, deadline] : rig.browser.reads) {
+            EXPECT_LE(deadline, at + kQuickCommand.command);
+        }
+        EXPECT_FALSE(rig.driver->Busy());
+        EXPECT_TRUE(row.call(*rig.driver));  // a slow answer is no broken browser
+    }
+}
+
+TEST(ChromiumDriverTest, StartGivesUpWhenNoPageTargetAppears) {
+    Rig rig;
+    rig.browser.SetAnswer("Target.setDiscoverTargets",
+                          Answer()
+                              .Before(testsupport::TargetCreated("BROWSER-0", "browser"))
+                              .Before(testsupport::TargetCreated("WORKER-1", "service_worker")));
+    const ChromiumTimeouts timeouts{200ms, 10s, 10s};
+    const auto begun = std::chrono::steady_clock::now();
+    const auto status = rig.Connect(timeouts);
+    EXPECT_THAT(status.error(), HasSubstr("did not open its window"));
+    // It waited the start time-out in all, and never longer.
+    ASSERT_FALSE(rig.browser.reads.empty());
+    EXPECT_GE(rig.browser.reads.back().second, begun + timeouts.start);
+    for (const auto& [at, deadline] : rig.browser.reads) {
+        EXPECT_LE(deadline, at + timeouts.start);
+    }
+    EXPECT_EQ(rig.browser.history,
+              (std::vector<std::string>{R"(Target.setDiscoverTargets {"discover":true})", "Kill"}));
+    EXPECT_FALSE(std::filesystem::exists(rig.profile));
+}
+
+TEST(ChromiumDriverTest, FailedStartKillsTheBrowser) {
+    struct Row {
+        const char* name;
+        const char* method;
+        Answer answer;
+        const char* error;
+        std::size_t commands;  // that reach the browser
+    };
+    const std::vector<Row> rows = {
+        {"discovery refused", "Target.setDiscoverTargets", Answer().Refusing("Not allowed"),
+         "refused", 1},
+        {"attach refused", "Target.attachToTarget",
+         Answer().Refusing("No target with given id found"),
+         "refused Target.attachToTarget: No target with given id found", 2},
+        {"attach without a session", "Target.attachToTarget", {}, "did not attach", 2},
+        {"attach with a numbered session", "Target.attachToTarget", Answer(R"({"sessionId":7})"),
+         "did not attach", 2},
+        {"page events refused", "Page.enable", Answer().Refusing("Not attached"),
+         "refused Page.enable", 3},
+        {"window without an id", "Browser.getWindowForTarget", Answer(R"({"windowId":-1})"),
+         "did not name its window", 4},
+        {"the browser goes while attaching", "Target.attachToTarget",
+         Answer().Replying(Reply::kNever).Closing(), "closed unexpectedly", 2},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Rig rig;
+        rig.browser.SetAnswer(row.method, row.answer);
+        const auto status = rig.Connect();
+        EXPECT_THAT(status.error(), HasSubstr(row.error));
+        EXPECT_EQ(rig.browser.commands.size(), row.commands);
+        ASSERT_FALSE(rig.browser.history.empty());
+        EXPECT_EQ(rig.browser.history.back(), "Kill");
+        EXPECT_FALSE(std::filesystem::exists(rig.profile));
+    }
+}
+
+TEST(ChromiumDriverTest, BusyUntilTheMainFrameHasStartedAndStopped) {
+    const std::string start = FrameLoading(true), stop = FrameLoading(false);
+    struct Step {
+        std::vector<std::string> events;  // arriving before Busy is asked
+        bool busy;
+    };
+    struct Row {
+        const char* name;
+        std::vector<std::string> earlier;  // read before the load begins
+        std::vector<std::string> during;   // read while its command is answered
+        std::vector<Step> steps;
+    };
+    const std::vector<Row> rows = {
+        {"start and stop after the reply", {}, {}, {{{}, true}, {{start}, true}, {{stop}, false}}},
+        {"start with the reply", {}, {start}, {{{}, true}, {{stop}, false}}},
+        {"whole load with the reply", {}, {start, stop}, {{{}, false}}},
+        {"another frame's stop",
+         {},
+         {start},
+         {{{FrameLoading(false, "CHILD")}, true}, {{stop}, false}}},
+        {"another session's load",
+         {},
+         {},
+         {{{FrameLoading(true, FakeChromium::kTargetId, "SESSION-2"),
+            FrameLoading(false, FakeChromium::kTargetId, "SESSION-2")},
+           true},
+          {{start, stop}, false}}},
+        {"the browser's own load events",
+         {},
+         {},
+         {{{FrameLoading(true, FakeChromium::kTargetId, ""),
+            FrameLoading(false, FakeChromium::kTargetId, "")},
+           true}}},
+        {"a stop without a start", {}, {}, {{{stop}, true}, {{start}, true}, {{stop}, false}}},
+        {"the frame was loading already", {start}, {}, {{{}, true}, {{stop}, false}}},
+        {"the frame had stopped already",
+         {start, stop},
+         {},
+         {{{stop}, true}, {{start, stop}, false}}},
+    };
+    const std::vector<std::pair<const char*, Action>> loads = {
+        {"Navigate", [](BrowserDriver& d) { return d.Navigate("https://example.test/"); }},
+        {"SubmitForm", [](BrowserDriver& d) { return d.SubmitForm("login"); }},
+    };
+    for (const auto& [load, begin] : loads) {
+        for (const auto& row : rows) {
+            SCOPED_TRACE(std::string(load) + ": " + row.name);
+            Rig rig;
+            ASSERT_TRUE(rig.Connect());
+            for (const auto& event : row.earlier) {
+                rig.browser.Send(event);
+            }
+            rig.Flush();
+            EXPECT_FALSE(rig.driver->Busy());
+            for (const auto& event : row.during) {
+                rig.browser.Send(event);
+            }
+            ASSERT_TRUE(begin(*rig.driver));
+            for (std::size_t i = 0; i < row.steps.size(); ++i) {
+                for (const auto& event : row.steps[i].events) {
+                    rig.browser.Send(event);
+                }
+                EXPECT_EQ(rig.driver->Busy(), row.steps[i].busy) << "step " << i;
+            }
+        }
+    }
+}
+
+TEST(ChromiumDriverTest, LoadThatFailsOrStartsNothingIsNotBusy) {
+    struct Row {
+        const char* name;
+        const char* method;
+        Answer answer;
+        Action load;
+        const char* error;  // "" for success
+        bool busy;
+    };
+    const Action navigate = [](BrowserDriver& d) { return d.Navigate("https://example.test/"); };
+    const Action submit = [](BrowserDriver& d) { return d.SubmitForm("login"); };
+    const std::vector<Row> rows = {
+        {"navigation with an error text", "Page.navigate",
+         Answer(R"({"frameId":"PAGE-1","loaderId":"L2","errorText":"net::ERR_NAME_NOT_RESOLVED"})"),
+         navigate, "could not open https://example.test/ (net::ERR_NAME_NOT_RESOLVED)", false},
+        {"navigation with an empty error text", "Page.navigate",
+         Answer(R"({"frameId":"PAGE-1","loaderId":"L2","errorText":""})"), navigate, "", true},
+        {"navigation within the page", "Page.navigate", Answer(R"({"frameId":"PAGE-1"})"), navigate,
+         "", false},
+        {"navigation refused", "Page.navigate", Answer().Refusing("Invalid URL"), navigate,
+         "refused Page.navigate: Invalid URL", false},
+        {"no such form", "Runtime.evaluate", Answer(kValueFalse), submit, "no form named \"login\"",
+         false},
+        {"submit script threw", "Runtime.evaluate",
+         Answer(
+             R"({"result":{"type":"undefined"},"exceptionDetails":{"text":"Uncaught","exception":{"description":"TypeError: f is null"}}})"),
+         submit, "Uncaught TypeError: f is null", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Rig rig;
+        ASSERT_TRUE(rig.Connect(kQuickCommand));
+        rig.browser.AnswerNext(row.method, row.answer);
+        const auto status = row.load(*rig.driver);
+        EXPECT_EQ(status.ok(), *row.error == '\0') << status.error();
+        EXPECT_THAT(status.error(), HasSubstr(row.error));
+        EXPECT_EQ(rig.driver->Busy(), row.busy);
+    }
+}
+
+TEST(ChromiumDriverTest, WindowCallsGoToTheWindowLearnedAtStart) {
+    const std::string normal =
+        R"(Browser.setWindowBounds {"bounds":{"windowState":"normal"},"windowId":42})";
+    const std::string onScreen =
+        R"(Browser.setWindowBounds {"bounds":{"left":0,"top":0},"windowId":42})";
+    const std::string offScreen =
+        R"(Browser.setWindowBounds {"bounds":{"left":-32000,"top":-32000},"windowId":42})";
+    const std::string maximised =
+        R"(Browser.setWindowBounds {"bounds":{"windowState":"maximized"},"windowId":42})";
+    const std::string front = "Page.bringToFront" + kOnSession + " {}";
+    struct Row {
+        const char* name;
+        Action call;
+        std::vector<std::string> sent;
+    };
+    const std::vector<Row> rows = {
+        {"maximised on its handle",
+         [](BrowserDriver& d) { return d.ShowMaximised(d.WindowHandle()); },
+         {normal, onScreen, maximised, front}},
+        {"shown", [](BrowserDriver& d) { return d.SetVisible(true); }, {normal, onScreen}},
+        {"hidden while hidden", [](BrowserDriver& d) { return d.SetVisible(false); }, {}},
+        {"shown then hidden",
+         [](BrowserDriver& d) {
+             return d.SetVisible(true).ok() ? d.SetVisible(false) : Status::Fail("shown");
+         },
+         {normal, onScreen, normal, offScreen}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Rig rig;
+        ASSERT_TRUE(rig.Connect());
+        EXPECT_EQ(rig.driver->WindowHandle(), FakeChromium::kWindowId);
+        rig.browser.ClearRecord();
+        EXPECT_TRUE(row.call(*rig.driver));
+        EXPECT_EQ(rig.browser.history, row.sent);
+    }
+}
+
+TEST(ChromiumDriverTest, ReleaseLetsGoAndCloseKillsOnlyAnUnshownBrowser) {
+    const std::vector<std::string> released(std::begin(kReleaseSteps), std::end(kReleaseSteps));
+    const std::vector<std::string> killed = {"Kill"};
+    struct Row {
+        const char* name;
+        bool shown;                                  // maximised first
+        std::vector<void (BrowserDriver::*)()> end;  // none: the driver is dropped
+        const std::vector<std::string>& history;
+    };
+    const std::vector<Row> rows = {
+        {"released", false, {&BrowserDriver::Release}, released},
+        {"released, then closed",
+         false,
+         {&BrowserDriver::Release, &BrowserDriver::Close},
+         released},
+        {"closed unshown", false, {&BrowserDriver::Close}, killed},
+        {"dropped unshown", false, {}, killed},
+        {"closed once shown", true, {&BrowserDriver::Close}, released},
+        {"dropped once shown", true, {}, released},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Rig rig;
+        ASSERT_TRUE(rig.Connect());
+        if (row.shown) {
+            ASSERT_TRUE(rig.driver->ShowMaximised(0));
+        }
+        rig.browser.ClearRecord();
+        for (const auto end : row.end) {
+            (rig.driver.get()->*end)();
+        }
+        if (row.end.empty()) {
+            rig.driver.reset();
+        }
+        EXPECT_EQ(rig.browser.history, row.history);
+        // The profile of a browser left running is its own; a killed one's is rubbish.
+        EXPECT_EQ(std::filesystem::exists(rig.profile), &row.history == &released);
+        if (rig.driver) {
+            EXPECT_THAT(rig.driver->SetBodyHtml("<p>x</p>").error(), HasSubstr("let go"));
+            EXPECT_EQ(rig.browser.history, row.history);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace vellamark
