@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Draws the launcher's icon (a white "V" on a rounded blue-green tile) as PNG files of 16, 32
-and 48 pixels, with the standard library only. Run it from this folder to remake the images."""
+and 48 pixels, and as vellamark.ico (the same three images as 32-bit bitmaps, for the Windows
+program), with the standard library only. Run it from this folder to remake the images."""
 
 import math
 import struct
@@ -63,7 +64,30 @@ def png(size):
             chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b""))
 
 
+def dib(size):
+    """One icon image: a BITMAPINFOHEADER of twice the height, the BGRA rows bottom up, then
+    the 1-bit AND mask (all zero: the alpha channel decides), rows padded to 4 bytes."""
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0)
+    pixels = b"".join(
+        bytes((b, g, r, a)) for y in reversed(range(size)) for x in range(size)
+        for (r, g, b, a) in [pixel(size, x, y)])
+    mask_row = ((size + 31) // 32) * 4
+    return header + pixels + bytes(mask_row * size)
+
+
+def ico(sizes):
+    images = [dib(size) for size in sizes]
+    out = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for size, image in zip(sizes, images):
+        out += struct.pack("<BBBBHHII", size, size, 0, 0, 1, 32, len(image), offset)
+        offset += len(image)
+    return out + b"".join(images)
+
+
 if __name__ == "__main__":
     for size in (16, 32, 48):
         with open(f"vellamark-{size}.png", "wb") as out:
             out.write(png(size))
+    with open("vellamark.ico", "wb") as out:
+        out.write(ico((16, 32, 48)))

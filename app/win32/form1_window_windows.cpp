@@ -1,0 +1,576 @@
+#include "app/win32/form1_window_windows.h"
+
+#include <commctrl.h>
+
+#include <array>
+#include <cmath>
+#include <utility>
+
+#include "platform/text.h"
+
+namespace vellamark {
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"VellamarkForm1";
+constexpr int kTwipsPerInch = 1440;
+constexpr int kClientWidthTwips = 6750;
+constexpr int kClientHeightTwips = 5070;
+// The frame's own position: the controls inside it are placed relative to it.
+constexpr int kFrameLeft = 240;
+constexpr int kFrameTop = 240;
+// How far the username box's list drops down below its edit field.
+constexpr int kComboListTwips = 2400;
+constexpr int kControlIdBase = 1000;
+constexpr int kMenuIdBase = 2000;
+constexpr int kIconResource = 1;
+
+enum class FontKind { kSystem, kVerdana9, kVerdana825, kVerdana825Bold };
+
+// One row of the control table: where the control sits (twips, relative to its container), its
+// font and its caption at design time.
+struct ControlSpec {
+    Control control;
+    const wchar_t* className;
+    DWORD style;
+    bool inFrame;
+    int left, top, width, height;
+    FontKind font;
+    const wchar_t* caption;
+};
+
+// In tab order first (the dialog manager tabs through the controls in the order they were made),
+// then the controls that take no focus; the frame is made last so that it lies beneath the
+// controls it holds.
+constexpr DWORD kChild = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+const ControlSpec kControls[] = {
+    {Control::Check1, WC_BUTTONW, kChild | WS_TABSTOP | BS_AUTOCHECKBOX, true, 2760, 1920, 2415,
+     315, FontKind::kVerdana825, L"Save Password"},
+    {Control::Combo1, WC_COMBOBOXW,
+     kChild | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, true, 2760, 720, 2655, 330,
+     FontKind::kVerdana9, L""},
+    {Control::Command1, WC_BUTTONW, kChild | WS_TABSTOP | BS_PUSHBUTTON, true, 4800, 2640, 1215,
+     375, FontKind::kVerdana825Bold, L"Login"},
+    {Control::Text2, WC_EDITW, kChild | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL | ES_PASSWORD, true,
+     2760, 1080, 2655, 330, FontKind::kVerdana9, L""},
+    {Control::Text8, WC_EDITW, kChild | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, true, 2760, 1440,
+     2655, 330, FontKind::kVerdana9, L""},
+    {Control::Label1, WC_STATICW, kChild | SS_LEFT, true, 720, 720, 1215, 255, FontKind::kVerdana9,
+     L"Username :"},
+    {Control::Label2, WC_STATICW, kChild | SS_LEFT, true, 720, 1080, 1215, 255, FontKind::kVerdana9,
+     L"Password :"},
+    {Control::Label5, WC_STATICW, kChild | SS_LEFT, true, 720, 1440, 1215, 255, FontKind::kVerdana9,
+     L"PIN :"},
+    {Control::Label4, WC_STATICW, (kChild & ~WS_VISIBLE) | SS_LEFT, true, 360, 1920, 4215, 255,
+     FontKind::kSystem, L"Label4"},
+    {Control::ProgressBar1, PROGRESS_CLASSW, (kChild & ~WS_VISIBLE) | PBS_SMOOTH, true, 360, 2280,
+     5655, 255, FontKind::kSystem, L""},
+    {Control::lblEncyrption, WC_STATICW, kChild | SS_LEFT, true, 720, 2640, 3375, 255,
+     FontKind::kVerdana825, L"Label5"},
+    {Control::Label3, WC_STATICW, kChild | SS_LEFT, false, 240, 4200, 6135, 615,
+     FontKind::kVerdana825,
+     L"By logging in to this service you agree to be bound by the Subscriber Agreement and the "
+     L"Terms and Conditions therein, as found under the Help Menu."},
+    {Control::Frame1, WC_BUTTONW, kChild | BS_GROUPBOX, false, kFrameLeft, kFrameTop, 6255, 3735,
+     FontKind::kVerdana825Bold, L"VellaMark User Details"},
+};
+
+int ControlId(Control control) {
+    return kControlIdBase + static_cast<int>(control);
+}
+
+int MenuId(MenuItem item) {
+    return kMenuIdBase + static_cast<int>(item);
+}
+
+std::wstring Wide(const std::string& utf8) {
+    return WideFromUtf8(utf8);
+}
+
+std::string WindowText(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int got = GetWindowTextW(window, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
+    return Utf8FromWide(text);
+}
+
+// The window's resolution, from the system that knows per-monitor DPI where there is one.
+UINT WindowDpi(HWND window) {
+    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow =
+        reinterpret_cast<GetDpiForWindowFunction>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (getDpiForWindow != nullptr && window != nullptr) {
+        if (const UINT dpi = getDpiForWindow(window); dpi != 0) {
+            return dpi;
+        }
+    }
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+bool IsUserInput(UINT message) {
+    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
+           (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+           (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK) ||
+           message == WM_MOUSEWHEEL || message == WM_MOUSEHWHEEL;
+}
+
+}  // namespace
+
+// The fonts of the control table at one DPI; "the system's default font" is the message font.
+struct Form1Window::Fonts {
+    explicit Fonts(UINT dpi) {
+        NONCLIENTMETRICSW metrics{};
+        metrics.cbSize = sizeof metrics;
+        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+        LOGFONTW system = metrics.lfMessageFont;
+        // The metrics come at the system's DPI; scale them to this window's.
+        const UINT systemDpi = WindowDpi(nullptr);
+        system.lfHeight =
+            MulDiv(system.lfHeight, static_cast<int>(dpi), static_cast<int>(systemDpi));
+        handles[0] = CreateFontIndirectW(&system);
+        handles[1] = Verdana(9.0, FW_NORMAL, dpi);
+        handles[2] = Verdana(8.25, FW_NORMAL, dpi);
+        handles[3] = Verdana(8.25, FW_BOLD, dpi);
+    }
+    ~Fonts() {
+        for (HFONT font : handles) {
+            if (font != nullptr) {
+                DeleteObject(font);
+            }
+        }
+    }
+    Fonts(const Fonts&) = delete;
+    Fonts& operator=(const Fonts&) = delete;
+
+    static HFONT Verdana(double points, int weight, UINT dpi) {
+        const int height = -static_cast<int>(std::lround(points * dpi / 72.0));
+        return CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                           DEFAULT_PITCH | FF_SWISS, L"Verdana");
+    }
+    [[nodiscard]] HFONT Get(FontKind kind) const { return handles[static_cast<std::size_t>(kind)]; }
+
+    std::array<HFONT, 4> handles{};
+};
+
+Form1Window::Form1Window(HINSTANCE instance, AccountStore& store, Launcher launcher,
+                         Result<WorkingFolders> folders)
+    : instance_(instance), form_(*this, store, std::move(launcher), std::move(folders)) {}
+
+Form1Window::~Form1Window() {
+    if (window_ != nullptr) {
+        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+        DestroyWindow(window_);
+    }
+}
+
+int Form1Window::Twips(int twips) const {
+    return MulDiv(twips, static_cast<int>(dpi_), kTwipsPerInch);
+}
+
+Status Form1Window::Create() {
+    INITCOMMONCONTROLSEX common{sizeof common, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&common);
+
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = &Form1Window::WindowProcedure;
+    windowClass.hInstance = instance_;
+    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    windowClass.lpszClassName = kWindowClass;
+    windowClass.hIcon = static_cast<HICON>(
+        LoadImageW(instance_, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON,
+                   GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
+    windowClass.hIconSm = static_cast<HICON>(
+        LoadImageW(instance_, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON,
+                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    if (RegisterClassExW(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+        return Status::Fail("The login window could not be registered.");
+    }
+
+    menu_ = CreateMenus();
+    constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    window_ =
+        CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass, L"VellaMark System", kStyle,
+                        CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, nullptr, menu_, instance_, this);
+    if (window_ == nullptr) {
+        return Status::Fail("The login window could not be created (error " +
+                            std::to_string(GetLastError()) + ").");
+    }
+    dpi_ = WindowDpi(window_);
+    fonts_ = std::make_unique<Fonts>(dpi_);
+    CreateControls();
+    LayOut();
+
+    // Centred on the screen's work area.
+    RECT window{};
+    GetWindowRect(window_, &window);
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const int width = window.right - window.left;
+    const int height = window.bottom - window.top;
+    SetWindowPos(window_, nullptr, work.left + (work.right - work.left - width) / 2,
+                 work.top + (work.bottom - work.top - height) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return Status::Ok();
+}
+
+HMENU Form1Window::CreateMenus() {
+    HMENU bar = CreateMenu();
+    HMENU file = CreatePopupMenu();
+    // As in any Win32 menu, "&&" shows as one ampersand and "&x" marks the access key.
+    AppendMenuW(file, MF_STRING, MenuId(MenuItem::d), L"Remove Current Username && Password");
+    AppendMenuW(file, MF_STRING, MenuId(MenuItem::s), L"Remove Current Password");
+    AppendMenuW(file, MF_STRING, MenuId(MenuItem::t), L"Remove All Usernames && Passwords");
+    AppendMenuW(file, MF_STRING, MenuId(MenuItem::w), L"Remove All Passwords");
+    AppendMenuW(file, MF_STRING, MenuId(MenuItem::q), L"E&xit");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"File");
+
+    HMENU settings = CreatePopupMenu();
+    AppendMenuW(settings, MF_STRING | MF_CHECKED, MenuId(MenuItem::a1), L"Use encyrption");
+    AppendMenuW(settings, MF_STRING | MF_GRAYED, MenuId(MenuItem::a2), L"Do not use encyrption");
+    AppendMenuW(settings, MF_STRING, MenuId(MenuItem::cmdIgnoreMenubar), L"Ignore MenuBar");
+    AppendMenuW(settings, MF_STRING, MenuId(MenuItem::cmd5), L"Create Browser Login");
+    AppendMenuW(settings, MF_STRING, MenuId(MenuItem::cmddebug), L"Debug Mode");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(settings), L"Settings");
+
+    AppendMenuW(bar, MF_STRING, MenuId(MenuItem::a), L"About");
+    return bar;
+}
+
+void Form1Window::CreateControls() {
+    for (const ControlSpec& spec : kControls) {
+        HWND control =
+            CreateWindowExW(0, spec.className, spec.caption, spec.style, 0, 0, 10, 10, window_,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(spec.control))),
+                            instance_, nullptr);
+        controls_[spec.control] = control;
+    }
+    // The password box masks with "*" (common controls 6 would show a dot).
+    SendMessageW(controls_[Control::Text2], EM_SETPASSWORDCHAR, L'*', 0);
+    SendMessageW(controls_[Control::ProgressBar1], PBM_SETRANGE32, 0, 100);
+}
+
+void Form1Window::LayOut() {
+    RECT client{0, 0, Twips(kClientWidthTwips), Twips(kClientHeightTwips)};
+    using AdjustForDpi = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+    static const auto adjustForDpi = reinterpret_cast<AdjustForDpi>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+    const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_STYLE));
+    const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_EXSTYLE));
+    if (adjustForDpi != nullptr) {
+        adjustForDpi(&client, style, TRUE, exStyle, dpi_);
+    } else {
+        AdjustWindowRectEx(&client, style, TRUE, exStyle);
+    }
+    SetWindowPos(window_, nullptr, 0, 0, client.right - client.left, client.bottom - client.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    for (const ControlSpec& spec : kControls) {
+        const int left = Twips(spec.left + (spec.inFrame ? kFrameLeft : 0));
+        const int top = Twips(spec.top + (spec.inFrame ? kFrameTop : 0));
+        const int width = Twips(spec.width);
+        int height = Twips(spec.height);
+        HWND control = controls_[spec.control];
+        if (spec.control == Control::Combo1) {
+            // The height given to a drop-down combo box includes its list.
+            height += Twips(kComboListTwips);
+        }
+        SetWindowPos(control, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_->Get(spec.font)), TRUE);
+        if (spec.control == Control::Combo1) {
+            // The edit field keeps the table's height whatever the font's own height.
+            const int field = Twips(spec.height) - 2 * GetSystemMetrics(SM_CYEDGE) - 2;
+            SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
+        }
+    }
+}
+
+HWND Form1Window::ControlHandle(Control control) const {
+    const auto found = controls_.find(control);
+    return found == controls_.end() ? nullptr : found->second;
+}
+
+void Form1Window::Show(int showCommand) {
+    ShowWindow(window_, showCommand);
+    UpdateWindow(window_);
+    SetFocus(Control::Check1);
+}
+
+bool Form1Window::PreTranslate(MSG& message) {
+    const bool enter = message.wParam == VK_RETURN &&
+                       (message.message == WM_KEYDOWN || message.message == WM_CHAR);
+    if (enter && IsChild(window_, message.hwnd)) {
+        HWND combo = ControlHandle(Control::Combo1);
+        // An open list takes Enter as the pick of its entry.
+        if (IsChild(combo, message.hwnd) &&
+            SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0) != FALSE) {
+            return false;
+        }
+        // Only the password box reacts to Enter; anywhere else it does nothing (the dialog
+        // manager would press a button with it).
+        if (message.message == WM_KEYDOWN && message.hwnd == ControlHandle(Control::Text2)) {
+            const int shift = (GetKeyState(VK_SHIFT) < 0 ? 1 : 0) |
+                              (GetKeyState(VK_CONTROL) < 0 ? 2 : 0) |
+                              (GetKeyState(VK_MENU) < 0 ? 4 : 0);
+            form_.Text2_KeyDown(kEnterKeyCode, shift);
+        }
+        return true;
+    }
+    return IsDialogMessageW(window_, &message) != FALSE;
+}
+
+int Form1Window::Run() {
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (!PreTranslate(message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    return quitPosted_ ? exitCode_ : static_cast<int>(message.wParam);
+}
+
+LRESULT CALLBACK Form1Window::WindowProcedure(HWND window, UINT message, WPARAM wParam,
+                                              LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<Form1Window*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self == nullptr || self->window_ == nullptr) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    return self->HandleMessage(message, wParam, lParam);
+}
+
+LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+            OnCommand(LOWORD(wParam), HIWORD(wParam));
+            return 0;
+        case WM_CLOSE:
+            // Form_Unload: refused during the launch, which ends the program itself.
+            if (!form_.Form_Unload()) {
+                DestroyWindow(window_);
+            }
+            return 0;
+        case WM_DESTROY:
+            window_ = nullptr;
+            if (!quitPosted_) {
+                EndProgram(exitCode_);
+            }
+            return 0;
+        case WM_DPICHANGED: {
+            dpi_ = HIWORD(wParam);
+            fonts_ = std::make_unique<Fonts>(dpi_);
+            LayOut();
+            const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+            SetWindowPos(window_, nullptr, suggested->left, suggested->top, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            return 0;
+        }
+        default:
+            return DefWindowProcW(window_, message, wParam, lParam);
+    }
+}
+
+void Form1Window::OnCommand(int id, int code) {
+    if (id >= kMenuIdBase) {
+        // Menu items (code 0) and their accelerators (code 1).
+        switch (static_cast<MenuItem>(id - kMenuIdBase)) {
+            case MenuItem::d:
+                form_.d_Click();
+                break;
+            case MenuItem::s:
+                form_.s_Click();
+                break;
+            case MenuItem::t:
+                form_.t_Click();
+                break;
+            case MenuItem::w:
+                form_.w_Click();
+                break;
+            case MenuItem::q:
+                form_.q_Click();
+                break;
+            case MenuItem::a1:
+                form_.a1_Click();
+                break;
+            case MenuItem::a2:
+                form_.a2_Click();
+                break;
+            case MenuItem::cmdIgnoreMenubar:
+                form_.cmdIgnoreMenubar_Click();
+                break;
+            case MenuItem::cmd5:
+                form_.cmd5_Click();
+                break;
+            case MenuItem::cmddebug:
+                form_.cmddebug_Click();
+                break;
+            case MenuItem::a:
+                form_.a_Click();
+                break;
+            default:
+                break;
+        }
+        return;
+    }
+    const Control control = static_cast<Control>(id - kControlIdBase);
+    if (control == Control::Command1 && code == BN_CLICKED) {
+        form_.Command1_Click();
+    } else if (control == Control::Combo1 && code == CBN_SELCHANGE) {
+        form_.Combo1_Click();
+    } else if (control == Control::Combo1 && code == CBN_EDITCHANGE) {
+        form_.Combo1_Change();
+    }
+}
+
+std::string Form1Window::Text(Control control) const {
+    return WindowText(ControlHandle(control));
+}
+
+void Form1Window::SetText(Control control, const std::string& text) {
+    HWND window = ControlHandle(control);
+    if (control == Control::Combo1 && WindowText(window) == text) {
+        return;  // keeps the caret where the user left it
+    }
+    SetWindowTextW(window, Wide(text).c_str());
+}
+
+void Form1Window::SetVisible(Control control, bool visible) {
+    ShowWindow(ControlHandle(control), visible ? SW_SHOWNA : SW_HIDE);
+}
+
+void Form1Window::SetEnabled(Control control, bool enabled) {
+    EnableWindow(ControlHandle(control), enabled ? TRUE : FALSE);
+}
+
+bool Form1Window::Checked(Control control) const {
+    return SendMessageW(ControlHandle(control), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void Form1Window::SetChecked(Control control, bool checked) {
+    SendMessageW(ControlHandle(control), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void Form1Window::SetPasswordCharacter(Control control, bool masked) {
+    HWND edit = ControlHandle(control);
+    SendMessageW(edit, EM_SETPASSWORDCHAR, masked ? L'*' : 0, 0);
+    InvalidateRect(edit, nullptr, TRUE);
+}
+
+void Form1Window::SetFocus(Control control) {
+    ::SetFocus(ControlHandle(control));
+}
+
+void Form1Window::SetListEntries(const std::vector<std::string>& entries) {
+    HWND combo = ControlHandle(Control::Combo1);
+    const std::wstring text = Wide(WindowText(combo));
+    // Emptied from the last entry to the first.
+    for (auto count = SendMessageW(combo, CB_GETCOUNT, 0, 0); count > 0; --count) {
+        SendMessageW(combo, CB_DELETESTRING, static_cast<WPARAM>(count - 1), 0);
+    }
+    for (const std::string& entry : entries) {
+        SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(entry).c_str()));
+    }
+    SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    SetWindowTextW(combo, text.c_str());
+}
+
+int Form1Window::ListCount() const {
+    return static_cast<int>(SendMessageW(ControlHandle(Control::Combo1), CB_GETCOUNT, 0, 0));
+}
+
+int Form1Window::ListIndex() const {
+    return static_cast<int>(SendMessageW(ControlHandle(Control::Combo1), CB_GETCURSEL, 0, 0));
+}
+
+void Form1Window::SetListIndex(int index) {
+    HWND combo = ControlHandle(Control::Combo1);
+    if (index >= 0) {
+        SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        return;
+    }
+    // Leaving the entry empties the edit field: the text and the caret are put back.
+    const std::wstring text = Wide(WindowText(combo));
+    const auto selection = SendMessageW(combo, CB_GETEDITSEL, 0, 0);
+    SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    SetWindowTextW(combo, text.c_str());
+    SendMessageW(combo, CB_SETEDITSEL, 0, MAKELPARAM(LOWORD(selection), HIWORD(selection)));
+}
+
+bool Form1Window::MenuChecked(MenuItem item) const {
+    return (GetMenuState(menu_, static_cast<UINT>(MenuId(item)), MF_BYCOMMAND) & MF_CHECKED) != 0;
+}
+
+void Form1Window::SetMenuChecked(MenuItem item, bool checked) {
+    CheckMenuItem(menu_, static_cast<UINT>(MenuId(item)),
+                  MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void Form1Window::SetMenusEnabled(bool enabled) {
+    const int count = GetMenuItemCount(menu_);
+    for (int position = 0; position < count; ++position) {
+        EnableMenuItem(menu_, static_cast<UINT>(position),
+                       MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
+    }
+    DrawMenuBar(window_);
+}
+
+void Form1Window::SetProgressValue(float value) {
+    SendMessageW(ControlHandle(Control::ProgressBar1), PBM_SETPOS,
+                 static_cast<WPARAM>(std::lround(value)), 0);
+}
+
+void Form1Window::ShowMessage(const std::string& text) {
+    if (messageSink_) {
+        messageSink_(text);
+        return;
+    }
+    MessageBoxW(window_, Wide(text).c_str(), Wide(kApplicationTitle).c_str(), MB_OK);
+}
+
+void Form1Window::Pause(std::chrono::milliseconds duration) {
+    // The window keeps painting and answering the system (its timers, its "not responding"
+    // pings) while the launch waits; what the user types or clicks is dropped, so nothing can
+    // start in the middle of the launch.
+    const ULONGLONG until = GetTickCount64() + static_cast<ULONGLONG>(duration.count());
+    for (;;) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(message.wParam));
+                return;
+            }
+            if (IsUserInput(message.message)) {
+                continue;
+            }
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        const ULONGLONG now = GetTickCount64();
+        if (now >= until) {
+            return;
+        }
+        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(until - now), QS_ALLINPUT,
+                                    MWMO_INPUTAVAILABLE);
+    }
+}
+
+void Form1Window::EndProgram(int exitCode) {
+    exitCode_ = exitCode;
+    if (!quitPosted_) {
+        quitPosted_ = true;
+        PostQuitMessage(exitCode);
+    }
+}
+
+}  // namespace vellamark

@@ -1,0 +1,23 @@
+# `cpack -G NSIS` in the Windows build folder (scripts/package-windows) makes the installer:
+# vellamark.exe and vellamark-reg.exe into Program Files\Vellamark, a Start-menu shortcut, and an
+# uninstaller. NSIS installers take /S for a silent run and /D=<folder> for another folder.
+set(CPACK_GENERATOR NSIS)
+set(CPACK_PACKAGE_NAME "Vellamark")
+# The uninstaller deletes the installer's own key Software\<vendor>\<registry key>; these names
+# keep it well away from Software\Corvane\Vellamar, where the user's saved accounts live.
+set(CPACK_PACKAGE_VENDOR "Vellamark")
+set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY "Vellamark Launcher")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Desktop login launcher for the Vellamark service")
+set(CPACK_PACKAGE_INSTALL_DIRECTORY "Vellamark")
+set(CPACK_PACKAGE_FILE_NAME "vellamark-${PROJECT_VERSION}-setup")
+set(CPACK_PACKAGE_EXECUTABLES "vellamark" "Vellamark Launcher")
+set(CPACK_NSIS_EXECUTABLES_DIRECTORY ".")
+set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+set(CPACK_NSIS_DISPLAY_NAME "Vellamark Launcher")
+set(CPACK_NSIS_PACKAGE_NAME "Vellamark Launcher")
+set(CPACK_NSIS_INSTALLED_ICON_NAME "vellamark.exe")
+set(CPACK_NSIS_MUI_ICON "${CMAKE_CURRENT_SOURCE_DIR}/icons/vellamark.ico")
+set(CPACK_NSIS_MUI_UNIICON "${CMAKE_CURRENT_SOURCE_DIR}/icons/vellamark.ico")
+set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+set(CPACK_NSIS_MODIFY_PATH OFF)
+include(CPack)
