@@ -367,6 +367,20 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 EndProgram(exitCode_);
             }
             return 0;
+        case WM_ACTIVATE:
+            // A plain window does not keep its controls' focus as a dialog does: remember it
+            // when another window (a message box, another program) takes over, give it back
+            // when this one is active again.
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                if (HWND focus = GetFocus(); focus != nullptr && IsChild(window_, focus)) {
+                    lastFocus_ = focus;
+                }
+            } else if (HIWORD(wParam) == 0) {
+                ::SetFocus(lastFocus_ != nullptr && IsWindow(lastFocus_)
+                               ? lastFocus_
+                               : ControlHandle(Control::Check1));
+            }
+            return 0;
         case WM_DPICHANGED: {
             dpi_ = HIWORD(wParam);
             fonts_ = std::make_unique<Fonts>(dpi_);

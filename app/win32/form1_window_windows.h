@@ -82,6 +82,7 @@ private:
     UINT dpi_ = 96;
     std::unique_ptr<Fonts> fonts_;
     std::function<void(const std::string&)> messageSink_;
+    HWND lastFocus_ = nullptr;
     bool quitPosted_ = false;
     int exitCode_ = 0;
 };

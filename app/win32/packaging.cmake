@@ -20,4 +20,7 @@ set(CPACK_NSIS_MUI_ICON "${CMAKE_CURRENT_SOURCE_DIR}/icons/vellamark.ico")
 set(CPACK_NSIS_MUI_UNIICON "${CMAKE_CURRENT_SOURCE_DIR}/icons/vellamark.ico")
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 set(CPACK_NSIS_MODIFY_PATH OFF)
+# A 64-bit installer for a 64-bit program (it also runs where no 32-bit subsystem is installed,
+# as on a wine without its 32-bit half).
+set(CPACK_NSIS_DEFINES "Target amd64-unicode")
 include(CPack)
