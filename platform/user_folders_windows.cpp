@@ -11,11 +11,24 @@ namespace {
 
 constexpr char kAppFolder[] = "vellamark";
 
+// The shell's known folder, for a session without the usual variables. The shell is loaded only
+// then: loading it at every start would cost several megabytes for a lookup that is rarely made.
 Result<std::string> KnownFolder(const KNOWNFOLDERID& id, const char* what) {
+    using GetKnownFolderPath = HRESULT(WINAPI*)(REFKNOWNFOLDERID, DWORD, HANDLE, PWSTR*);
+    using FreeTaskMemory = void(WINAPI*)(LPVOID);
+    HMODULE shell = LoadLibraryW(L"shell32.dll");
+    HMODULE com = LoadLibraryW(L"ole32.dll");
+    const auto getPath = reinterpret_cast<GetKnownFolderPath>(
+        reinterpret_cast<void*>(GetProcAddress(shell, "SHGetKnownFolderPath")));
+    const auto freeMemory = reinterpret_cast<FreeTaskMemory>(
+        reinterpret_cast<void*>(GetProcAddress(com, "CoTaskMemFree")));
     PWSTR path = nullptr;
-    const HRESULT hr = ::SHGetKnownFolderPath(id, KF_FLAG_DEFAULT, nullptr, &path);
+    const HRESULT hr =
+        getPath != nullptr ? getPath(id, KF_FLAG_DEFAULT, nullptr, &path) : E_NOTIMPL;
     std::string folder = SUCCEEDED(hr) && path != nullptr ? Utf8FromWide(path) : std::string();
-    ::CoTaskMemFree(path);
+    if (path != nullptr && freeMemory != nullptr) {
+        freeMemory(path);
+    }
     if (folder.empty()) {
         return Result<std::string>::Fail(std::string("the folder ") + what + " is not known");
     }

@@ -1,5 +1,7 @@
 #!/usr/bin/env python3
-"""Start-up of the launcher beside a bare Qt window with the same menu bar, in one run.
+"""Start-up of the launcher beside a bare window with the same menu bar, in one run: the Qt
+window of the Linux build beside a bare Qt window, or (--wine) vellamark.exe of the Windows build
+beside a bare Win32 window, both under wine.
 
 For each program, many times and interleaved: the time from starting the process to its window
 being mapped on the X display (the X server's MapNotify, watched through libX11), and the peak
@@ -7,10 +9,13 @@ resident memory of the process (its RSS high-water mark, from wait4 once it has 
 fixed while after showing). Prints medians and the launcher's ratio to the bare window.
 
     python3 bench/startup/measure_startup.py <build-folder> [repetitions]
+    python3 bench/startup/measure_startup.py --wine <windows-build-folder> [repetitions]
 
 Without a display it runs itself under xvfb-run. Every launcher start gets empty configuration,
 data and cache folders of its own; the uncounted first round makes the store there, so the counted
-starts are the everyday kind, with the store in place."""
+starts are the everyday kind, with the store in place. Under wine both programs run in a wine
+prefix of the benchmark's own, with its wine server kept running between starts (as a desktop
+session keeps it), and the memory is that of the program's own process."""
 
 import ctypes
 import ctypes.util
@@ -87,22 +92,41 @@ def one_start(watcher, command, env):
     return (mapped - start) * 1000.0, usage.ru_maxrss / 1024.0   # ms, MiB
 
 
+def wine_environment(build):
+    """A wine prefix of the benchmark's own, made once, with a wine server that stays up."""
+    env = dict(os.environ, WINEPREFIX=os.path.join(build, "wineprefix-bench"), WINEDEBUG="-all",
+               WINEDLLOVERRIDES="mscoree,mshtml=")
+    if not os.path.exists(os.path.join(env["WINEPREFIX"], "system.reg")):
+        subprocess.run(["wineboot", "-i"], env=env, capture_output=True, timeout=300)
+    # "-p": the server stays up without a client instead of ending after each program.
+    subprocess.Popen(["wineserver", "-p"], env=env, stdout=subprocess.DEVNULL,
+                     stderr=subprocess.DEVNULL, start_new_session=True)
+    return env
+
+
 def main():
-    if len(sys.argv) < 2:
+    arguments = sys.argv[1:]
+    wine = bool(arguments) and arguments[0] == "--wine"
+    if wine:
+        arguments = arguments[1:]
+    if not arguments:
         raise SystemExit(__doc__)
     if not os.environ.get("DISPLAY"):
         print("no display: measuring on a virtual display (xvfb-run)", file=sys.stderr)
         os.execvp("xvfb-run", ["xvfb-run", "-a", "-s", "-screen 0 1280x800x24",
                                sys.executable, *sys.argv])
-    build = os.path.abspath(sys.argv[1])
-    repetitions = int(sys.argv[2]) if len(sys.argv) > 2 else 25
+    build = os.path.abspath(arguments[0])
+    repetitions = int(arguments[1]) if len(arguments) > 1 else 25
+    suffix = ".exe" if wine else ""
     programs = {
-        "vellamark": os.path.join(build, "app", "vellamark"),
-        "bare window": os.path.join(build, "bench", "startup", "bench_bare_window"),
+        "vellamark": os.path.join(build, "app", "vellamark" + suffix),
+        "bare window": os.path.join(build, "bench", "startup", "bench_bare_window" + suffix),
     }
     for path in programs.values():
-        if not os.access(path, os.X_OK):
+        if not os.access(path, os.R_OK):
             raise SystemExit(f"{path} missing: build the vellamark and bench_bare_window targets")
+    base_env = wine_environment(build) if wine else dict(os.environ)
+    launcher = ["wine"] if wine else []
 
     watcher = MapWatcher()
     results = {name: ([], []) for name in programs}
@@ -111,15 +135,17 @@ def main():
         for i in range(repetitions + 1):
             for name, path in programs.items():
                 home = os.path.join(base, name.replace(" ", "-"))
-                env = dict(os.environ, XDG_CONFIG_HOME=home + "/config",
+                env = dict(base_env, XDG_CONFIG_HOME=home + "/config",
                            XDG_DATA_HOME=home + "/data", XDG_CACHE_HOME=home + "/cache",
                            XDG_RUNTIME_DIR=base)
-                millis, mib = one_start(watcher, [path], env)
+                millis, mib = one_start(watcher, [*launcher, path], env)
                 if i > 0:   # the first round warms the page cache and is not counted
                     results[name][0].append(millis)
                     results[name][1].append(mib)
     finally:
         shutil.rmtree(base, ignore_errors=True)
+        if wine:
+            subprocess.run(["wineserver", "-k"], env=base_env, capture_output=True, timeout=60)
 
     medians = {name: (statistics.median(t), statistics.median(m))
                for name, (t, m) in results.items()}
