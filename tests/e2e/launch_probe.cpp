@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -73,10 +74,19 @@ int main(int argc, char** argv) {
     ConsoleLaunchUi ui;
     vellamark::LaunchEnvironment env;
     env.ui = &ui;
-    env.startBrowser = [] { return vellamark::StartChromium({}); };
+    env.startBrowser = [](std::function<void()> idle) {
+        vellamark::ChromiumOptions options;
+        options.idle = std::move(idle);
+        return vellamark::StartChromium(options);
+    };
     env.programFolder = folder;
     env.tempFolder = folder;
-    env.serviceOrigin = vellamark::ServiceOrigin();
+    const auto origin = vellamark::ServiceOrigin();
+    if (!origin) {
+        std::fprintf(stderr, "launch_probe: %s\n", origin.error().c_str());
+        return 1;
+    }
+    env.serviceOrigin = *origin;
     env.version = vellamark::ProgramVersionText();
 
     // The benchmark measures from here, on the same clock as Python's time.monotonic().
