@@ -24,8 +24,12 @@
 //   SetBodyHtml   Runtime.evaluate {"expression":text,"returnByValue":true} (session) ->
 //   SubmitForm      {"result":{"value":any}} or {"exceptionDetails":{"text":text,...}}
 //   SetVisible    Browser.setWindowBounds: {"windowState":"minimized"} to hide; to show
-//   ShowMaximised   {"windowState":"normal"}, then {"left":0,"top":0}, then
-//                   {"windowState":"maximized"}, then Page.bringToFront {} (session)
+//                   {"windowState":"normal"}, then {"left":0,"top":0}
+//   ShowMaximised Browser.setWindowBounds {"windowState":"normal"}; Browser.getWindowBounds
+//                 {"windowId":<window>} -> {"bounds":{"windowState":text,...}}, again every
+//                 20 ms (3 s at most) while it says "minimized"; Browser.setWindowBounds
+//                 {"left":0,"top":0}, then {"windowState":"maximized"}; Page.bringToFront {}
+//                 (session)
 //   BringToTop    Page.bringToFront {} (session)
 // Release (the browser stays open): Page.disable {} (session), Target.setDiscoverTargets
 // {"discover":false}, Target.detachFromTarget {"sessionId":<session>}, then the pipes close.
@@ -54,6 +58,9 @@ using namespace std::chrono_literals;
 
 // Where the window comes back to before maximising.
 constexpr int kOnScreen = 0;
+// How long a window manager may take to restore an iconified window, and how often to look.
+constexpr std::chrono::milliseconds kRestoreWait{3000};
+constexpr std::chrono::milliseconds kRestorePoll{20};
 
 std::optional<json> ParseBody(const std::string& body) {
     auto parsed = json::parse(body, nullptr, /*allow_exceptions=*/false);
@@ -303,6 +310,9 @@ public:
             return s;
         }
         shown_ = true;
+        if (auto s = WaitUntilRestored(window); !s) {
+            return s;
+        }
         if (auto s = SetBounds(json{{"left", kOnScreen}, {"top", kOnScreen}}, window); !s) {
             return s;
         }
@@ -411,6 +421,32 @@ private:
         }
         const auto value = result->find("value");
         return value == result->end() ? std::string("null") : value->dump();
+    }
+
+    // A window manager restores an iconified window in its own time, and the browser refuses
+    // to maximise a window it still knows as minimised: wait (a little) until it no longer is.
+    Status WaitUntilRestored(std::uint32_t window) {
+        const Deadline until = connection_.Now() + kRestoreWait;
+        for (;;) {
+            auto reply = Call("Browser.getWindowBounds", json{{"windowId", window}}, false);
+            if (!reply) {
+                return reply.status();
+            }
+            const auto body = ParseBody(*reply);
+            if (!body || !body->contains("bounds") || !(*body)["bounds"].is_object()) {
+                return connection_.Broke("a window's bounds came without their values");
+            }
+            const Field state = TextField((*body)["bounds"], "windowState");
+            if (state.wrongType) {
+                return connection_.Broke("a window's state is no text");
+            }
+            if (state.text != "minimized" || connection_.Now() >= until) {
+                return Status::Ok();
+            }
+            if (auto status = connection_.Pump(connection_.Now() + kRestorePoll); !status) {
+                return status;
+            }
+        }
     }
 
     Status SetBounds(const json& bounds, std::uint32_t window = 0) {

@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -398,6 +399,7 @@ TEST(ChromiumDriverTest, WindowCallsGoToTheWindowLearnedAtStart) {
     const std::string maximised =
         R"(Browser.setWindowBounds {"bounds":{"windowState":"maximized"},"windowId":42})";
     const std::string front = "Page.bringToFront" + kOnSession + " {}";
+    const std::string state = R"(Browser.getWindowBounds {"windowId":42})";
     struct Row {
         const char* name;
         Action call;
@@ -406,7 +408,7 @@ TEST(ChromiumDriverTest, WindowCallsGoToTheWindowLearnedAtStart) {
     const std::vector<Row> rows = {
         {"maximised on its handle",
          [](BrowserDriver& d) { return d.ShowMaximised(d.WindowHandle()); },
-         {normal, onScreen, maximised, front}},
+         {normal, state, onScreen, maximised, front}},
         {"shown", [](BrowserDriver& d) { return d.SetVisible(true); }, {normal, onScreen}},
         {"hidden while hidden", [](BrowserDriver& d) { return d.SetVisible(false); }, {}},
         {"shown then hidden",
@@ -424,6 +426,32 @@ TEST(ChromiumDriverTest, WindowCallsGoToTheWindowLearnedAtStart) {
         EXPECT_TRUE(row.call(*rig.driver));
         EXPECT_EQ(rig.browser.history, row.sent);
     }
+}
+
+// The window manager restores the iconified window a little after the browser was asked to;
+// the browser refuses to maximise it until then.
+TEST(ChromiumDriverTest, ShowWaitsUntilTheWindowIsRestoredBeforeMaximising) {
+    Rig rig;
+    ASSERT_TRUE(rig.Connect());
+    const std::string minimised = R"({"bounds":{"windowState":"minimized"}})";
+    rig.browser.AnswerNext("Browser.getWindowBounds", Answer(minimised));
+    rig.browser.AnswerNext("Browser.getWindowBounds", Answer(minimised));
+    rig.browser.ClearRecord();
+    ASSERT_TRUE(rig.driver->ShowMaximised(0));
+    const auto& sent = rig.browser.history;
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), R"(Browser.getWindowBounds {"windowId":42})"),
+              3);
+    EXPECT_EQ(sent[sent.size() - 2],
+              R"(Browser.setWindowBounds {"bounds":{"windowState":"maximized"},"windowId":42})");
+
+    // One that stays iconified is waited for 3 s at most; then the browser has its say.
+    Rig stuck;
+    ASSERT_TRUE(stuck.Connect());
+    stuck.browser.SetAnswer("Browser.getWindowBounds", Answer(minimised));
+    const auto begun = stuck.browser.Now();
+    EXPECT_TRUE(stuck.driver->ShowMaximised(0));
+    EXPECT_GE(stuck.browser.Now() - begun, 3s);
+    EXPECT_LE(stuck.browser.Now() - begun, 4s);
 }
 
 TEST(ChromiumDriverTest, ReleaseLetsGoAndCloseKillsOnlyAnUnshownBrowser) {

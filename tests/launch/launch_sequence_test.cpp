@@ -435,6 +435,28 @@ TEST_F(LaunchTest, PageNavigationFailureRemovesThePageItWrote) {
     EXPECT_EQ(ui.endCodes, std::vector<int>{1});
 }
 
+// A browser slow to start: while the driver waits it calls the launch's idle function, which
+// lets the window paint and keeps the bar moving, below the 5 the start ends on.
+TEST_F(LaunchTest, WhileTheBrowserStartsTheWindowPaintsAndTheBarCreepsBelowFive) {
+    env.startBrowser = [this](const std::function<void()>& idle) {
+        for (int i = 0; i < 400; ++i) {  // 20 s of 50 ms slices
+            idle();
+        }
+        return BrowserStart(std::make_unique<FakeDriver>(browser));
+    };
+    Login(LaunchFlags{});
+    EXPECT_GE(ui.otherSleeps, 400);
+    ASSERT_GE(ui.progressHistory.size(), 401U);
+    float last = 2.0F;
+    for (std::size_t i = 0; i < 400; ++i) {
+        EXPECT_GT(ui.progressHistory[i], last) << i;
+        EXPECT_LT(ui.progressHistory[i], 5.0F) << i;
+        last = ui.progressHistory[i];
+    }
+    EXPECT_EQ(ui.progressHistory[400], 5.0F);  // then the step that follows the start
+    EXPECT_EQ(ui.endCodes, std::vector<int>{0});
+}
+
 // The bar's creep during one wait on a browser that stays busy.
 class ProgressCreep : public ::testing::Test {
 protected:

@@ -72,6 +72,7 @@ FakeChromium::FakeChromium() : now_(std::chrono::steady_clock::now()) {
     const json bounds = {{"left", -32000}, {"top", -32000}, {"windowState", "normal"}};
     SetAnswer("Browser.getWindowForTarget",
               Answer(json{{"windowId", kWindowId}, {"bounds", bounds}}.dump()));
+    SetAnswer("Browser.getWindowBounds", Answer(json{{"bounds", bounds}}.dump()));
     SetAnswer("Page.navigate", Answer(json{{"frameId", target}, {"loaderId", "LOADER-1"}}.dump()));
     SetAnswer("Runtime.evaluate", Answer(R"({"result":{"type":"boolean","value":true}})"));
     for (const char* method : {"Page.enable", "Page.disable", "Page.bringToFront",
