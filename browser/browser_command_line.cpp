@@ -13,8 +13,12 @@ std::vector<std::string> ChromiumArguments(const BrowserCommandLineSettings& s) 
         args.push_back("--remote-debugging-io-pipes=" + s.pipeIn + "," + s.pipeOut);
     }
     args.push_back("--user-data-dir=" + s.profileDir);
-    // Out of sight until the launch shows the window maximised.
+    // Off the screen for a desktop without a window manager, which would show the window where
+    // it is put; with one, the driver iconifies it as soon as it exists.
     args.emplace_back("--window-position=-32000,-32000");
+    // An off-the-record profile: the page, the form's post and the answer stay in memory, so no
+    // session file, history, cache or form data on disk ever holds the password.
+    args.emplace_back("--incognito");
     for (const char* flag : {"--no-first-run", "--no-default-browser-check",
                              "--disable-background-networking", "--disable-component-update",
                              "--disable-sync", "--disable-backgrounding-occluded-windows",

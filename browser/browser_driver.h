@@ -31,8 +31,9 @@ public:
     // Shows the window maximised and activates it.
     [[nodiscard]] virtual Status ShowMaximised(std::uint32_t windowHandle) = 0;
     [[nodiscard]] virtual Status BringToTop(std::uint32_t windowHandle) = 0;
-    // Lets go of the browser: it stays running, and nothing can reach it any more.
-    virtual void Release() = 0;
+    // Lets go of the browser: it stays running, and nothing can reach it any more. Fails when
+    // the browser has already gone, so there is nothing left to hand over.
+    [[nodiscard]] virtual Status Release() = 0;
     // Ends a browser instance that was started but never shown (a failed launch).
     virtual void Close() = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <string_view>
 #include <vector>
 
 namespace vellamark {
@@ -41,12 +42,33 @@ Result<std::string> CreateLaunchProfile(const std::string& root) {
     return Created::Fail("Could not find a free name for a browser profile in " + root + ".");
 }
 
+bool IsLaunchProfileName(std::string_view name) {
+    // "launch-" + milliseconds + "-" + counter, as CreateLaunchProfile names them.
+    constexpr std::string_view prefix = "launch-";
+    if (!name.starts_with(prefix)) {
+        return false;
+    }
+    name.remove_prefix(prefix.size());
+    const auto dash = name.find('-');
+    if (dash == std::string_view::npos || dash == 0 || dash + 1 == name.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (i != dash && (name[i] < '0' || name[i] > '9')) {
+            return false;
+        }
+    }
+    return true;
+}
+
 int RemoveStaleProfiles(const std::string& root) {
     std::error_code ec;
     std::vector<fs::path> dirs;
     for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+        // Only the folders this launcher made: anything else in the root is somebody else's.
         std::error_code typeError;
-        if (it->is_directory(typeError) && !it->is_symlink(typeError)) {
+        if (IsLaunchProfileName(it->path().filename().string()) && it->is_directory(typeError) &&
+            !it->is_symlink(typeError)) {
             dirs.push_back(it->path());
         }
     }

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <string>
+#include <string_view>
 
 #include "platform/result.h"
 
@@ -15,7 +16,11 @@ namespace vellamark {
 // started the browser yet.
 inline constexpr std::chrono::seconds kProfileGrace{60};
 
-// Removes every profile under root that no running browser holds. Returns how many went.
+// True for the names CreateLaunchProfile gives its folders.
+[[nodiscard]] bool IsLaunchProfileName(std::string_view name);
+
+// Removes every launch profile under root (and nothing else there) that no running browser
+// holds. Returns how many went.
 int RemoveStaleProfiles(const std::string& root);
 
 // True when a running browser holds the profile (its lock names a live process).

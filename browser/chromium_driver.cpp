@@ -1,6 +1,43 @@
+// The Chromium driver: the launch's browser operations over the DevTools protocol.
+//
+// The protocol as this driver uses it, for anything that plays the browser's part (a real
+// Chromium, the tests' fake, a stand-in browser). One JSON message per frame, each ended by a
+// NUL byte. Commands carry "id", "method", "params" and, for the page, "sessionId"; every
+// command gets one reply with the same "id" (and "sessionId") holding "result" (an object) or
+// "error" ({"message": text}). Values the driver reads are checked for their type: anything
+// else is a broken protocol and ends the connection.
+//
+// Start (ConnectChromiumDriver), one time budget for all of it:
+//   1. Target.setDiscoverTargets {"discover":true}
+//        relies on the event Target.targetCreated {"targetInfo":{"targetId":text,
+//        "type":text,...}}, before or after the reply, for the app window's page: the first
+//        target of type "page".
+//   2. Target.attachToTarget {"targetId":<page>,"flatten":true} -> {"sessionId":text}
+//   3. Page.enable {} (on the session)
+//   4. Browser.getWindowForTarget {"targetId":<page>} -> {"windowId":integer,...}
+//   5. Browser.setWindowBounds {"windowId":<window>,"bounds":{"windowState":"minimized"}}
+// Launch operations:
+//   Navigate      Page.navigate {"url":text} (session) -> {"frameId":text,"loaderId":text?,
+//                 "errorText":text?}; no loaderId: nothing loads.
+//   Busy          relies on Page.frameStartedLoading / Page.frameStoppedLoading {"frameId":
+//                 text} on the session; the page's main frame has the page target's id.
+//   SetBodyHtml   Runtime.evaluate {"expression":text,"returnByValue":true} (session) ->
+//   SubmitForm      {"result":{"value":any}} or {"exceptionDetails":{"text":text,...}}
+//   SetVisible    Browser.setWindowBounds: {"windowState":"minimized"} to hide; to show
+//                   {"windowState":"normal"}, then {"left":0,"top":0}
+//   ShowMaximised Browser.setWindowBounds {"windowState":"normal"}; Browser.getWindowBounds
+//                 {"windowId":<window>} -> {"bounds":{"windowState":text,...}}, again every
+//                 20 ms (3 s at most) while it says "minimized"; Browser.setWindowBounds
+//                 {"left":0,"top":0}, then {"windowState":"maximized"}; Page.bringToFront {}
+//                 (session)
+//   BringToTop    Page.bringToFront {} (session)
+// Release (the browser stays open): Page.disable {} (session), Target.setDiscoverTargets
+// {"discover":false}, Target.detachFromTarget {"sessionId":<session>}, then the pipes close.
+// Close (a browser never shown): the process is ended.
 #include "browser/chromium_driver.h"
 
 #include <filesystem>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <utility>
@@ -19,9 +56,11 @@ namespace {
 using json = nlohmann::json;
 using namespace std::chrono_literals;
 
-// Where the window is parked while hidden, and where it comes back to before maximising.
-constexpr int kOffScreen = -32000;
+// Where the window comes back to before maximising.
 constexpr int kOnScreen = 0;
+// How long a window manager may take to restore an iconified window, and how often to look.
+constexpr std::chrono::milliseconds kRestoreWait{3000};
+constexpr std::chrono::milliseconds kRestorePoll{20};
 
 std::optional<json> ParseBody(const std::string& body) {
     auto parsed = json::parse(body, nullptr, /*allow_exceptions=*/false);
@@ -29,6 +68,28 @@ std::optional<json> ParseBody(const std::string& body) {
         return std::nullopt;
     }
     return parsed;
+}
+
+// A member of an object that must be a text when present: nullopt when it is absent, and a
+// failure naming it when it is something else.
+struct Field {
+    bool present = false;
+    bool wrongType = false;
+    std::string text;
+};
+Field TextField(const json& object, const char* name) {
+    Field field;
+    const auto found = object.find(name);
+    if (found == object.end()) {
+        return field;
+    }
+    field.present = true;
+    if (found->is_string()) {
+        field.text = found->get<std::string>();
+    } else {
+        field.wrongType = true;
+    }
+    return field;
 }
 
 // A JSON string literal, which is also a valid JavaScript string literal. Text that is not
@@ -44,11 +105,13 @@ std::optional<std::string> JsonString(std::string_view text) {
 class ChromiumDriver final : public BrowserDriver {
 public:
     ChromiumDriver(std::unique_ptr<ChromiumProcess> process, std::string profileDir,
-                   const ChromiumTimeouts& timeouts)
+                   const ChromiumTimeouts& timeouts, BrowserIdle idle)
         : process_(std::move(process)),
           profileDir_(std::move(profileDir)),
           timeouts_(timeouts),
-          connection_(*process_, [this](const DevToolsMessage& m) { OnEvent(m); }) {}
+          connection_(
+              *process_, [this](const DevToolsMessage& m) { return OnEvent(m); }, std::move(idle)) {
+    }
 
     ChromiumDriver(const ChromiumDriver&) = delete;
     ChromiumDriver& operator=(const ChromiumDriver&) = delete;
@@ -57,60 +120,77 @@ public:
         // A browser that was never shown would otherwise stay running out of sight.
         if (!finished_) {
             if (shown_) {
-                Release();
+                (void)Release();
             } else {
                 Close();
             }
         }
     }
 
-    // Finds the app window's page, attaches to it and learns its window.
+    // Finds the app window's page, attaches to it, learns its window and hides it, all within
+    // the start budget.
     [[nodiscard]] Status Connect() {
+        const Deadline deadline = connection_.Now() + timeouts_.start;
+        const auto seconds =
+            std::chrono::duration_cast<std::chrono::seconds>(timeouts_.start).count();
         // Discovery reports the targets that exist and every new one; the app page appears a
         // few hundred milliseconds after start.
-        auto discover = connection_.Call("Target.setDiscoverTargets", R"({"discover":true})", {},
-                                         timeouts_.start);
+        auto discover =
+            connection_.Call("Target.setDiscoverTargets", R"({"discover":true})", {}, deadline);
         if (!discover) {
             return discover.status();
         }
-        const auto deadline = std::chrono::steady_clock::now() + timeouts_.start;
         while (targetId_.empty()) {
-            if (std::chrono::steady_clock::now() >= deadline) {
+            if (connection_.Now() >= deadline) {
                 return Status::Fail(
-                    "The browser did not open its window within " +
-                    std::to_string(
-                        std::chrono::duration_cast<std::chrono::seconds>(timeouts_.start).count()) +
-                    " seconds.");
+                    "The browser is still running but did not open its window "
+                    "within " +
+                    std::to_string(seconds) + " seconds.");
             }
             if (auto status = connection_.Pump(deadline); !status) {
                 return status;
             }
         }
         auto attach =
-            Call("Target.attachToTarget", json{{"targetId", targetId_}, {"flatten", true}}, false);
+            connection_.Call("Target.attachToTarget",
+                             json{{"targetId", targetId_}, {"flatten", true}}.dump(), {}, deadline);
         if (!attach) {
             return attach.status();
         }
         const auto attached = ParseBody(*attach);
-        if (!attached || !attached->contains("sessionId") ||
-            !(*attached)["sessionId"].is_string()) {
-            return Status::Fail("The browser did not attach to its window's page.");
+        const Field session = attached ? TextField(*attached, "sessionId") : Field{};
+        if (session.text.empty()) {
+            return connection_.Broke("the page was attached without a session");
         }
-        sessionId_ = (*attached)["sessionId"].get<std::string>();
-        if (auto enabled = Call("Page.enable", json::object(), true); !enabled) {
+        sessionId_ = session.text;
+        if (auto enabled = connection_.Call("Page.enable", "{}", sessionId_, deadline); !enabled) {
             return enabled.status();
         }
-        auto window = Call("Browser.getWindowForTarget", json{{"targetId", targetId_}}, false);
+        auto window = connection_.Call("Browser.getWindowForTarget",
+                                       json{{"targetId", targetId_}}.dump(), {}, deadline);
         if (!window) {
             return window.status();
         }
         const auto windowBody = ParseBody(*window);
-        if (!windowBody || !windowBody->contains("windowId") ||
-            !(*windowBody)["windowId"].is_number_unsigned()) {
-            return Status::Fail("The browser did not name its window.");
+        const json* id = nullptr;
+        if (windowBody) {
+            if (const auto found = windowBody->find("windowId"); found != windowBody->end()) {
+                id = &*found;
+            }
         }
-        windowId_ = (*windowBody)["windowId"].get<std::uint32_t>();
-        return Status::Ok();
+        if (id == nullptr || !id->is_number_integer() || *id <= 0 ||
+            *id > std::numeric_limits<std::uint32_t>::max()) {
+            return connection_.Broke("the page's window came without a usable id");
+        }
+        windowId_ = id->get<std::uint32_t>();
+        // Out of sight from here until the launch shows it. With a window manager that is an
+        // iconified window; without one the window stays where the command line put it, off
+        // the screen.
+        return connection_
+            .Call("Browser.setWindowBounds",
+                  json{{"windowId", windowId_}, {"bounds", {{"windowState", "minimized"}}}}.dump(),
+                  {}, deadline)
+            .status();
     }
 
     Status Navigate(std::string_view address) override {
@@ -122,14 +202,22 @@ public:
             return reply.status();
         }
         const auto body = ParseBody(*reply);
-        if (body && body->contains("errorText") && (*body)["errorText"].is_string() &&
-            !(*body)["errorText"].get<std::string>().empty()) {
+        if (!body) {
             loadPending_ = false;
-            return Status::Fail("The browser could not open " + url + " (" +
-                                (*body)["errorText"].get<std::string>() + ").");
+            return connection_.Broke("a navigation was answered with no object");
+        }
+        const Field errorText = TextField(*body, "errorText");
+        const Field loader = TextField(*body, "loaderId");
+        if (errorText.wrongType || loader.wrongType) {
+            loadPending_ = false;
+            return connection_.Broke("a navigation's answer holds values of the wrong type");
+        }
+        if (!errorText.text.empty()) {
+            loadPending_ = false;
+            return Status::Fail("The browser could not open " + url + " (" + errorText.text + ").");
         }
         // A move within the same document starts no load, and so has no loader.
-        if (!body || !body->contains("loaderId")) {
+        if (!loader.present) {
             loadPending_ = false;
         }
         return Status::Ok();
@@ -139,7 +227,7 @@ public:
         if (!loadPending_) {
             return false;
         }
-        if (!connection_.Pump(std::chrono::steady_clock::now())) {
+        if (!connection_.Pump(connection_.Now())) {
             loadPending_ = false;  // a browser that has gone is not loading; the next call says so
         }
         return loadPending_;
@@ -154,14 +242,20 @@ public:
         if (visible == shown_) {
             return Usable();
         }
-        const int position = visible ? kOnScreen : kOffScreen;
+        if (!visible) {
+            if (auto status = SetBounds(json{{"windowState", "minimized"}}); !status) {
+                return status;
+            }
+            shown_ = false;
+            return Status::Ok();
+        }
         if (auto status = SetBounds(json{{"windowState", "normal"}}); !status) {
             return status;
         }
-        if (auto status = SetBounds(json{{"left", position}, {"top", position}}); !status) {
+        if (auto status = SetBounds(json{{"left", kOnScreen}, {"top", kOnScreen}}); !status) {
             return status;
         }
-        shown_ = visible;
+        shown_ = true;
         return Status::Ok();
     }
 
@@ -210,9 +304,13 @@ public:
 
     Status ShowMaximised(std::uint32_t windowHandle) override {
         const std::uint32_t window = windowHandle != 0 ? windowHandle : windowId_;
-        // A window may not go to "maximized" straight from a minimised or parked state: back
-        // to normal first, onto the screen, then maximised.
+        // A window may not go to "maximized" straight from minimised: back to normal first,
+        // onto the screen, then maximised.
         if (auto s = SetBounds(json{{"windowState", "normal"}}, window); !s) {
+            return s;
+        }
+        shown_ = true;
+        if (auto s = WaitUntilRestored(window); !s) {
             return s;
         }
         if (auto s = SetBounds(json{{"left", kOnScreen}, {"top", kOnScreen}}, window); !s) {
@@ -221,7 +319,6 @@ public:
         if (auto s = SetBounds(json{{"windowState", "maximized"}}, window); !s) {
             return s;
         }
-        shown_ = true;
         return BringToTop(window);
     }
 
@@ -229,13 +326,13 @@ public:
         return Call("Page.bringToFront", json::object(), true).status();
     }
 
-    void Release() override {
+    Status Release() override {
         if (finished_) {
-            return;
+            return Status::Fail("The browser has already been let go.");
         }
         finished_ = true;
         // Switch off everything that makes the browser write to us, so it has nothing to send
-        // once our ends of the pipes are closed. Failures here change nothing for the user.
+        // once our ends of the pipes are closed. Only a browser that has gone matters here.
         if (connection_.Fault().empty()) {
             if (!sessionId_.empty()) {
                 (void)connection_.Call("Page.disable", "{}", sessionId_, timeouts_.release);
@@ -248,7 +345,15 @@ public:
                                        timeouts_.release);
             }
         }
+        std::string gone = connection_.Fault();
+        if (const std::string ended = process_->Ended(); !ended.empty()) {
+            gone = "The browser has ended (" + ended + ").";
+        }
         process_->Detach();
+        if (!gone.empty()) {
+            return Status::Fail(gone);
+        }
+        return Status::Ok();
     }
 
     void Close() override {
@@ -256,7 +361,7 @@ public:
             return;
         }
         if (shown_) {
-            Release();  // a browser the user can see is theirs now
+            (void)Release();  // a browser the user can see is theirs now
             return;
         }
         finished_ = true;
@@ -289,22 +394,59 @@ private:
         }
         const auto body = ParseBody(*reply);
         if (!body) {
-            return Status::Fail("The browser's answer to a script was unreadable.");
+            return connection_.Broke("a script's answer is no object");
         }
-        if (body->contains("exceptionDetails")) {
-            const auto& details = (*body)["exceptionDetails"];
-            std::string text = details.value("text", std::string("an error"));
-            if (details.contains("exception") && details["exception"].is_object()) {
-                text += ' ';
-                text += details["exception"].value("description", std::string());
+        if (const auto details = body->find("exceptionDetails"); details != body->end()) {
+            if (!details->is_object()) {
+                return connection_.Broke("a script's failure is no object");
+            }
+            const Field said = TextField(*details, "text");
+            std::string text = said.text.empty() ? std::string("an error") : said.text;
+            if (const auto exception = details->find("exception");
+                exception != details->end() && exception->is_object()) {
+                if (const Field description = TextField(*exception, "description");
+                    !description.text.empty()) {
+                    text += ' ';
+                    text += description.text;
+                }
             }
             return Status::Fail("A script in the browser's page failed: " + text);
         }
         const auto result = body->find("result");
-        if (result == body->end() || !result->is_object() || !result->contains("value")) {
+        if (result == body->end()) {
             return std::string("null");
         }
-        return (*result)["value"].dump();
+        if (!result->is_object()) {
+            return connection_.Broke("a script's result is no object");
+        }
+        const auto value = result->find("value");
+        return value == result->end() ? std::string("null") : value->dump();
+    }
+
+    // A window manager restores an iconified window in its own time, and the browser refuses
+    // to maximise a window it still knows as minimised: wait (a little) until it no longer is.
+    Status WaitUntilRestored(std::uint32_t window) {
+        const Deadline until = connection_.Now() + kRestoreWait;
+        for (;;) {
+            auto reply = Call("Browser.getWindowBounds", json{{"windowId", window}}, false);
+            if (!reply) {
+                return reply.status();
+            }
+            const auto body = ParseBody(*reply);
+            if (!body || !body->contains("bounds") || !(*body)["bounds"].is_object()) {
+                return connection_.Broke("a window's bounds came without their values");
+            }
+            const Field state = TextField((*body)["bounds"], "windowState");
+            if (state.wrongType) {
+                return connection_.Broke("a window's state is no text");
+            }
+            if (state.text != "minimized" || connection_.Now() >= until) {
+                return Status::Ok();
+            }
+            if (auto status = connection_.Pump(connection_.Now() + kRestorePoll); !status) {
+                return status;
+            }
+        }
     }
 
     Status SetBounds(const json& bounds, std::uint32_t window = 0) {
@@ -320,29 +462,39 @@ private:
         loadStarted_ = mainFrameLoading_;
     }
 
-    void OnEvent(const DevToolsMessage& message) {
-        if (message.method == "Target.targetCreated" && targetId_.empty()) {
+    Status OnEvent(const DevToolsMessage& message) {
+        if (message.method == "Target.targetCreated") {
             const auto params = ParseBody(message.body);
-            if (!params || !params->contains("targetInfo")) {
-                return;
+            if (!params || !params->contains("targetInfo") ||
+                !(*params)["targetInfo"].is_object()) {
+                return Status::Fail("a new target came without its description");
             }
-            const auto& info = (*params)["targetInfo"];
-            if (info.value("type", std::string()) == "page") {
-                targetId_ = info.value("targetId", std::string());
+            const json& info = (*params)["targetInfo"];
+            const Field type = TextField(info, "type");
+            const Field id = TextField(info, "targetId");
+            if (type.wrongType || id.wrongType || !id.present) {
+                return Status::Fail("a new target's description holds values of the wrong type");
             }
-            return;
+            if (targetId_.empty() && type.text == "page" && !id.text.empty()) {
+                targetId_ = id.text;
+            }
+            return Status::Ok();
         }
         if (message.sessionId != sessionId_ || sessionId_.empty()) {
-            return;
+            return Status::Ok();
         }
         const bool started = message.method == "Page.frameStartedLoading";
         if (!started && message.method != "Page.frameStoppedLoading") {
-            return;
+            return Status::Ok();
         }
         const auto params = ParseBody(message.body);
+        const Field frame = params ? TextField(*params, "frameId") : Field{};
+        if (!frame.present || frame.wrongType) {
+            return Status::Fail("a frame's loading was reported without the frame");
+        }
         // The page target's id is its main frame's id.
-        if (!params || params->value("frameId", std::string()) != targetId_) {
-            return;
+        if (frame.text != targetId_) {
+            return Status::Ok();
         }
         mainFrameLoading_ = started;
         if (started) {
@@ -350,6 +502,7 @@ private:
         } else if (loadPending_ && loadStarted_) {
             loadPending_ = false;
         }
+        return Status::Ok();
     }
 
     std::unique_ptr<ChromiumProcess> process_;
@@ -366,12 +519,23 @@ private:
     bool loadStarted_ = false;
 };
 
+// A sentence ends with its full stop, whatever the system's own text left off.
+std::string Sentence(std::string text) {
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\n')) {
+        text.pop_back();
+    }
+    if (!text.empty() && text.back() != '.' && text.back() != '!' && text.back() != '?') {
+        text.push_back('.');
+    }
+    return text;
+}
+
 }  // namespace
 
 BrowserStart ConnectChromiumDriver(std::unique_ptr<ChromiumProcess> process, std::string profileDir,
-                                   const ChromiumTimeouts& timeouts) {
-    auto driver =
-        std::make_unique<ChromiumDriver>(std::move(process), std::move(profileDir), timeouts);
+                                   const ChromiumTimeouts& timeouts, BrowserIdle idle) {
+    auto driver = std::make_unique<ChromiumDriver>(std::move(process), std::move(profileDir),
+                                                   timeouts, std::move(idle));
     if (auto status = driver->Connect(); !status) {
         driver->Close();
         return status;
@@ -410,11 +574,11 @@ BrowserStart StartChromium(const ChromiumOptions& options) {
     auto process = StartChromiumProcess(program, settings);
     if (!process) {
         RemoveProfileIfUnheld(*profile);
-        return Status::Fail(process.error() +
+        return Status::Fail(Sentence(process.error()) +
                             " Set VELLAMARK_BROWSER to the full path of Chromium, Google "
                             "Chrome, Microsoft Edge or Brave.");
     }
-    auto driver = ConnectChromiumDriver(std::move(*process), *profile);
+    auto driver = ConnectChromiumDriver(std::move(*process), *profile, {}, options.idle);
     if (!driver) {
         return Status::Fail("The browser " + program + " could not be driven: " + driver.error() +
                             " Check that it is a Chromium-family browser (Chromium, Google "

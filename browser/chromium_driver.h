@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -10,17 +11,25 @@ namespace vellamark {
 
 class ChromiumProcess;
 
+// Called while the driver waits on the browser (at least every 50 ms), so the caller's window
+// keeps painting and its progress display moving.
+using BrowserIdle = std::function<void()>;
+
 struct ChromiumOptions {
     std::string browserPath;  // empty: VELLAMARK_BROWSER, then the usual places
     std::string profileRoot;  // folder that holds one profile per launch; empty: the user's
+    BrowserIdle idle;
 };
 
 // How long the driver waits on the browser.
 struct ChromiumTimeouts {
-    // A fresh profile's first start can take a few seconds on a slow machine.
-    std::chrono::milliseconds start{15000};
-    // Single commands are answered in milliseconds: this only has to catch a hung browser.
-    std::chrono::milliseconds command{5000};
+    // From the start until the window's page is attached and the window hidden: one budget for
+    // all of it. A browser that is still running with its pipe open is starting, not broken; a
+    // cold start on an old or busy machine can take most of a minute.
+    std::chrono::milliseconds start{90000};
+    // A command once the browser runs. Answered in milliseconds as a rule; this only has to
+    // catch a browser that hangs, not one that is slow.
+    std::chrono::milliseconds command{30000};
     // Switching things off before letting go; failures there change nothing for the user.
     std::chrono::milliseconds release{2000};
 };
@@ -29,10 +38,11 @@ struct ChromiumTimeouts {
 [[nodiscard]] BrowserStart StartChromium(const ChromiumOptions& options);
 
 // Drives a browser process that has just been started on the app window: finds the window's
-// page, attaches to it and learns its window. A process that cannot be driven is killed and
-// its profile folder removed.
+// page, attaches to it, learns its window and hides it. A process that cannot be driven is
+// killed and its profile folder removed.
 [[nodiscard]] BrowserStart ConnectChromiumDriver(std::unique_ptr<ChromiumProcess> process,
                                                  std::string profileDir,
-                                                 const ChromiumTimeouts& timeouts = {});
+                                                 const ChromiumTimeouts& timeouts = {},
+                                                 BrowserIdle idle = {});
 
 }  // namespace vellamark

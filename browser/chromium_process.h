@@ -37,6 +37,10 @@ public:
     // Closes our ends of the pipes and leaves the browser running.
     virtual void Detach() = 0;
     [[nodiscard]] virtual long long Id() const = 0;
+    // How the browser ended ("it exited with code 1"), or empty while it runs.
+    [[nodiscard]] virtual std::string Ended() = 0;
+    // The clock every deadline given to Write and Read is set on.
+    [[nodiscard]] virtual Deadline Now() const { return std::chrono::steady_clock::now(); }
 };
 
 // Starts the program with ChromiumArguments(settings); the pipe fields of settings are filled

@@ -134,6 +134,27 @@ public:
         }
     }
 
+    std::string Ended() override {
+        if (pid_ > 0 && !reaped_) {
+            int status = 0;
+            pid_t r;
+            do {
+                r = ::waitpid(pid_, &status, WNOHANG);
+            } while (r < 0 && errno == EINTR);
+            if (r == pid_) {
+                reaped_ = true;
+                status_ = status;
+            }
+        }
+        if (!reaped_) {
+            return {};
+        }
+        if (WIFSIGNALED(status_)) {
+            return "it was ended by signal " + std::to_string(WTERMSIG(status_));
+        }
+        return "it exited with code " + std::to_string(WEXITSTATUS(status_));
+    }
+
     void Kill() override {
         if (pid_ <= 0) {
             return;
@@ -141,7 +162,7 @@ public:
         // The browser leads its own process group: signal the group, so its helpers go too.
         ::kill(-pid_, SIGTERM);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-        bool ended = false;
+        bool ended = reaped_;
         while (!ended && std::chrono::steady_clock::now() < deadline) {
             const pid_t r = ::waitpid(pid_, nullptr, WNOHANG);
             ended = r == pid_ || (r < 0 && errno == ECHILD);
@@ -170,6 +191,8 @@ private:
     pid_t pid_;
     OwnedFd toBrowser_;
     OwnedFd fromBrowser_;
+    bool reaped_ = false;
+    int status_ = 0;
 };
 
 bool MakePipe(OwnedFd& readEnd, OwnedFd& writeEnd) {
@@ -180,6 +203,37 @@ bool MakePipe(OwnedFd& readEnd, OwnedFd& writeEnd) {
     readEnd.Reset(fds[0]);
     writeEnd.Reset(fds[1]);
     return true;
+}
+
+// Starts the keeper of the profile: a shell in a session of its own that waits until nobody
+// holds the write end of a pipe any more (only the browser does), then removes the profile
+// folder. So the folder goes when the browser ends, also long after we have.
+void StartProfileKeeper(OwnedFd readEnd, const std::string& profileDir, int devNull) {
+    static const char kScript[] = "while read -r _; do :; done; rm -rf -- \"$0\"";
+    std::vector<char*> argv = {const_cast<char*>("/bin/sh"), const_cast<char*>("-c"),
+                               const_cast<char*>(kScript), const_cast<char*>(profileDir.c_str()),
+                               nullptr};
+    const pid_t keeper = ::fork();
+    if (keeper < 0) {
+        return;  // no keeper: the next launch removes the folder
+    }
+    if (keeper > 0) {
+        ::waitpid(keeper, nullptr, 0);  // it leaves at once, handing over to its own child
+        return;
+    }
+    ::setsid();
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    if (::dup2(readEnd.Get(), 0) < 0 || ::dup2(devNull, 1) < 0 || ::dup2(devNull, 2) < 0) {
+        ::_exit(127);
+    }
+    // Leave at once so the keeper is nobody's child: our parent need not wait for it.
+    if (::fork() != 0) {
+        ::_exit(0);
+    }
+    ::execv("/bin/sh", argv.data());
+    ::_exit(127);
 }
 
 }  // namespace
@@ -209,6 +263,10 @@ Result<std::unique_ptr<ChromiumProcess>> StartChromiumProcess(const std::string&
         !MakePipe(execErrorRead, execErrorWrite)) {
         return Started::Fail("Could not create the pipes to the browser: " + ErrnoText(errno));
     }
+    // The browser alone holds the write end of this pipe (as descriptor 7); the profile's
+    // keeper reads it and learns the browser has ended when it closes.
+    OwnedFd keeperRead, keeperWrite;
+    const bool keeper = !settings.profileDir.empty() && MakePipe(keeperRead, keeperWrite);
     OwnedFd devNull(::open("/dev/null", O_RDWR | O_CLOEXEC));
     if (devNull.Get() < 0) {
         return Started::Fail("Could not open /dev/null: " + ErrnoText(errno));
@@ -230,11 +288,14 @@ Result<std::unique_ptr<ChromiumProcess>> StartChromiumProcess(const std::string&
         const int farIn = ::fcntl(commandWrite.Get(), F_DUPFD_CLOEXEC, 10);
         const int farOut = ::fcntl(replyRead.Get(), F_DUPFD_CLOEXEC, 10);
         const int null = ::fcntl(devNull.Get(), F_DUPFD_CLOEXEC, 10);
+        const int held = keeper ? ::fcntl(keeperWrite.Get(), F_DUPFD_CLOEXEC, 10) : null;
         // 3 and 4 are the debugging pipes; 5 and 6 are our ends, kept open in the browser so
-        // that it never reads end-of-file on its command pipe once we are gone.
-        if (in < 0 || out < 0 || farIn < 0 || farOut < 0 || null < 0 || ::dup2(null, 0) < 0 ||
-            ::dup2(null, 1) < 0 || ::dup2(null, 2) < 0 || ::dup2(in, 3) < 0 || ::dup2(out, 4) < 0 ||
-            ::dup2(farIn, 5) < 0 || ::dup2(farOut, 6) < 0) {
+        // that it never reads end-of-file on its command pipe once we are gone; 7 is the
+        // profile keeper's pipe.
+        if (in < 0 || out < 0 || farIn < 0 || farOut < 0 || null < 0 || held < 0 ||
+            ::dup2(null, 0) < 0 || ::dup2(null, 1) < 0 || ::dup2(null, 2) < 0 ||
+            ::dup2(in, 3) < 0 || ::dup2(out, 4) < 0 || ::dup2(farIn, 5) < 0 ||
+            ::dup2(farOut, 6) < 0 || (keeper && ::dup2(held, 7) < 0)) {
             const int e = errno;
             [[maybe_unused]] auto ignored = ::write(execErrorWrite.Get(), &e, sizeof e);
             ::_exit(127);
@@ -246,6 +307,10 @@ Result<std::unique_ptr<ChromiumProcess>> StartChromiumProcess(const std::string&
     }
 
     execErrorWrite.Reset();
+    keeperWrite.Reset();
+    if (keeper) {
+        StartProfileKeeper(std::move(keeperRead), settings.profileDir, devNull.Get());
+    }
     int childError = 0;
     ssize_t n;
     do {

@@ -119,6 +119,15 @@ public:
 
     long long Id() const override { return id_; }
 
+    std::string Ended() override {
+        DWORD code = STILL_ACTIVE;
+        if (process_.Get() == nullptr || !::GetExitCodeProcess(process_.Get(), &code) ||
+            code == STILL_ACTIVE) {
+            return {};
+        }
+        return "it exited with code " + std::to_string(code);
+    }
+
 private:
     OwnedHandle process_;
     DWORD id_;

@@ -56,8 +56,14 @@ Result<DevToolsMessage> ParseDevToolsMessage(std::string_view text) {
         message.kind = DevToolsMessage::Kind::kReply;
         message.id = id->get<std::int64_t>();
         if (const auto error = json.find("error"); error != json.end()) {
-            const auto said =
-                error->is_object() ? error->value("message", std::string()) : std::string();
+            // Only a text is shown to the user; anything else in its place says nothing.
+            std::string said;
+            if (error->is_object()) {
+                if (const auto saidText = error->find("message");
+                    saidText != error->end() && saidText->is_string()) {
+                    said = saidText->get<std::string>();
+                }
+            }
             message.error = said.empty() ? std::string("unknown error") : said;
         }
         const auto result = json.find("result");

@@ -22,6 +22,10 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr std::chrono::milliseconds kPollInterval = 50ms;
+// While the driver waits on the browser: a short sleep that lets the window paint, and a creep
+// of the bar by this share of what is left to the ceiling.
+constexpr std::chrono::milliseconds kIdleSleep = 10ms;
+constexpr float kIdleCreep = 0.01F;
 constexpr int kMaxPolls = 101;
 constexpr double kProgressStep = 0.2;
 // The clock is read again while it shows midnight; a real clock leaves 00:00:00 within a
@@ -68,8 +72,11 @@ bool IsUsableTimeText(const std::string& text) {
     return true;
 }
 
-std::string EffectiveServiceOrigin(const LaunchEnvironment& env) {
-    std::string origin = env.serviceOrigin.empty() ? ServiceOrigin() : env.serviceOrigin;
+Result<std::string> EffectiveServiceOrigin(const LaunchEnvironment& env) {
+    if (env.serviceOrigin.empty()) {
+        return ServiceOrigin();
+    }
+    std::string origin = env.serviceOrigin;
     while (!origin.empty() && origin.back() == '/') {
         origin.pop_back();
     }
@@ -95,19 +102,34 @@ private:
             ui_.ShowMessage(log_);
         }
     }
-    void Wait(int ceiling) { WaitWhileBrowserBusy(*browser_, ui_, ceiling); }
+    void Wait(int ceiling) {
+        idleCeiling_ = static_cast<float>(ceiling);
+        WaitWhileBrowserBusy(*browser_, ui_, ceiling);
+    }
+    // While the driver waits on a slow browser: the window paints and the bar creeps on, ever
+    // slower, never past the ceiling of the step in progress.
+    void Idle() {
+        ui_.Sleep(kIdleSleep);
+        const float value = ui_.Progress();
+        if (value < idleCeiling_) {
+            ui_.SetProgress(value + (idleCeiling_ - value) * kIdleCreep);
+        }
+    }
 
-    // A failed step: one message naming it and the way out. A browser never shown is closed
-    // (a hidden window nobody can reach would linger), and so is a page file it never opened.
+    // A failed step: one message naming it and the way out. Before the login has reached the
+    // service, a browser never shown is closed (a hidden window nobody can reach would
+    // linger), and so is a page file it never opened. After that, the login stands: the
+    // message says what went wrong with the window, and the browser and page are left alone.
     LaunchOutcome Fail(const std::string& what, const std::string& detail) {
-        std::string message = "Login failed: " + what + ".";
+        std::string message =
+            reached_ ? reached_ + (", but " + what + ".") : "Login failed: " + what + ".";
         if (!detail.empty()) {
             message += "\n\n" + detail;
         }
         ui_.ShowMessage(message);
         if (browser_) {
-            if (shown_) {
-                browser_->Release();
+            if (shown_ || reached_ != nullptr) {
+                (void)browser_->Release();
             } else {
                 browser_->Close();
                 if (!pageFile_.empty()) {
@@ -116,6 +138,16 @@ private:
             }
         }
         return {log_, 1};
+    }
+    // The end of a launch that got through: the browser is handed over to the user.
+    LaunchOutcome HandOver() {
+        if (Status status = browser_->Release(); !status) {
+            ui_.ShowMessage(std::string(reached_) +
+                            ", but the browser closed before it could be handed over.\n\n" +
+                            status.error() + " Start the login again.");
+            return {log_, 1};
+        }
+        return {log_, 0};
     }
     LaunchOutcome FailedCall(const std::string& what, const Status& status) {
         return Fail(what, status.error().empty()
@@ -134,6 +166,10 @@ private:
     std::string log_;
     std::string pageFile_;
     bool shown_ = false;
+    // Set once the login has reached the service (or its page is open in the browser): how
+    // the messages after that begin.
+    const char* reached_ = nullptr;
+    float idleCeiling_ = 5.0F;
 };
 
 std::optional<std::string> BrowserLogin::ReadTimeText() {
@@ -156,7 +192,11 @@ LaunchOutcome BrowserLogin::Run(const std::string& checkUrl, const std::string& 
     }
     log_ = "1. Initialised\r\n";
 
-    BrowserStart start = env_.startBrowser ? env_.startBrowser() : StartChromium({});
+    std::function<void()> idle = [this] { Idle(); };
+    ChromiumOptions options;
+    options.idle = idle;
+    BrowserStart start =
+        env_.startBrowser ? env_.startBrowser(std::move(idle)) : StartChromium(options);
     if (!start) {
         return Fail("the browser could not be started", start.error());
     }
@@ -226,7 +266,11 @@ LaunchOutcome BrowserLogin::PageFilePath(const LoginFormValues& values, const st
         return Fail("old login pages could not be removed", status.error());
     }
     Log("7. Files removed");
-    const std::string page = CreateFullPage(values, EffectiveServiceOrigin(env_));
+    const Result<std::string> origin = EffectiveServiceOrigin(env_);
+    if (!origin) {
+        return Fail("the service's address is not allowed", origin.error());
+    }
+    const std::string page = CreateFullPage(values, *origin);
     const std::string path = vellamark::PageFilePath(folder, time);
     if (Status status = WritePageFile(path, page); !status) {
         return Fail("the login page could not be written", status.error());
@@ -238,6 +282,7 @@ LaunchOutcome BrowserLogin::PageFilePath(const LoginFormValues& values, const st
     if (Status status = browser_->Navigate(path); !status) {
         return FailedCall("the browser could not open the login page " + path, status);
     }
+    reached_ = "The login page is open in the browser";
     ShowLog();
     const std::uint32_t window = browser_->WindowHandle();
     Wait(95);
@@ -251,8 +296,7 @@ LaunchOutcome BrowserLogin::PageFilePath(const LoginFormValues& values, const st
     if (Status status = browser_->BringToTop(window); !status) {
         return FailedCall("the browser window could not be brought to the front", status);
     }
-    browser_->Release();
-    return {log_, 0};
+    return HandOver();
 }
 
 LaunchOutcome BrowserLogin::InBrowserPath(const LoginFormValues& values) {
@@ -268,6 +312,7 @@ LaunchOutcome BrowserLogin::InBrowserPath(const LoginFormValues& values) {
     if (Status status = browser_->SubmitForm("frm1"); !status) {
         return FailedCall("the login form could not be sent", status);
     }
+    reached_ = "Your login was sent to the service";
     Log("8. Credentials Submitted");
     ShowLog();
     const std::uint32_t window = browser_->WindowHandle();
@@ -282,10 +327,14 @@ LaunchOutcome BrowserLogin::InBrowserPath(const LoginFormValues& values) {
     if (Status status = browser_->SetVisible(true); !status) {
         return FailedCall("the browser window could not be made visible", status);
     }
-    browser_->Release();
+    LaunchOutcome outcome = HandOver();
+    if (outcome.exitCode != 0) {
+        return outcome;
+    }
     Log("10. Completed");
     ShowLog();
-    return {log_, 0};
+    outcome.launchLog = log_;
+    return outcome;
 }
 
 }  // namespace
@@ -341,8 +390,14 @@ void LoginToService(const MMain& values, const LaunchFlags& flags, LaunchEnviron
     if (flags.DebugMode) {
         ui.ShowMessage("App. version " + version);
     }
+    const Result<std::string> origin = EffectiveServiceOrigin(env);
+    if (!origin) {
+        ui.ShowMessage("Login failed: the service's address is not allowed.\n\n" + origin.error());
+        ui.EndProgram(1);
+        return;
+    }
     const std::string checkUrl =
-        EffectiveServiceOrigin(env) + "/p_checkpassword.php?id=" + DateTimeDigits(ClockNow(env));
+        *origin + "/p_checkpassword.php?id=" + DateTimeDigits(ClockNow(env));
     const LaunchOutcome outcome = LaunchBrowserLogin(
         checkUrl, values.LoginUsername, values.LoginPassword, version, values.LoginPin, flags, env);
     ui.EndProgram(outcome.exitCode);

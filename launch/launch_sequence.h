@@ -26,8 +26,10 @@ struct LaunchFlags {
 // Everything the launch touches outside itself, so tests can stand in for each piece.
 struct LaunchEnvironment {
     LaunchUi* ui = nullptr;
-    std::function<BrowserStart()> startBrowser;  // the browser, hidden; default: Chromium
-    std::function<CivilTime()> clock;            // local time; default: the system clock
+    // Starts the browser, hidden; default: Chromium. While the browser starts or answers,
+    // the driver calls the idle function given here, which keeps the window painting.
+    std::function<BrowserStart(std::function<void()> idle)> startBrowser;
+    std::function<CivilTime()> clock;  // local time; default: the system clock
     // Re-seeds from the clock and draws r uniformly from [0, 1); default: the system generator.
     std::function<double()> random;
     std::string programFolder;  // where page files go when it is writable

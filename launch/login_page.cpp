@@ -106,8 +106,12 @@ std::string CreateFormCore(const LoginFormValues& values) {
         {"pin1", values.pin1},         {"pin2", values.pin2},
         {"pin3", values.pin3},         {"appver", values.version}};
     // The last input stays open: the short form and the full page each close it their own way.
-    std::string form =
-        "<form name=frm1 id=frm1 action=" + QuotedAttributeValue(values.checkUrl) + " method=post";
+    // The form posts in the character set the login page declares, iso-8859-1, which browsers
+    // send as windows-1252 (as the service's Windows peers do), also from the blank page of the
+    // in-browser path, whose own character set is UTF-8. A character outside it is sent as the
+    // browser writes it, "&#N;", the same on both paths.
+    std::string form = "<form name=frm1 id=frm1 accept-charset=iso-8859-1 action=" +
+                       QuotedAttributeValue(values.checkUrl) + " method=post";
     for (const auto& [name, value] : fields) {
         form += "><input type=hidden name=";
         form += name;

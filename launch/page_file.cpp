@@ -103,9 +103,18 @@ Status WritePageFile(const std::string& path, std::string_view page) {
     std::string bytes = ToAnsi(page);
     bytes += "\r\n";
 
+    const auto inTheWay = [&path] {
+        return Status::Fail("The login page could not be written to " + path +
+                            ": something that is not a plain file (a link, a pipe, a device or "
+                            "a folder) has that name. Remove it, then log in again.");
+    };
     OwnedFd file(OpenForWriting(PathFromUtf8(path)));
     if (!file.Valid()) {
-        return fail(errno);
+        const int errorNumber = errno;
+        return NotPlainFileError(errorNumber) ? inTheWay() : fail(errorNumber);
+    }
+    if (!IsPlainFile(file.Get())) {
+        return inTheWay();  // nothing was written to it, and it is not ours to delete
     }
     if (!RestrictToOwner(file.Get())) {
         return fail(errno);

@@ -1,3 +1,4 @@
+#include <errno.h>
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
@@ -34,6 +35,15 @@ bool FolderWritable(const std::filesystem::path& folder) {
 int OpenForWriting(const std::filesystem::path& path) {
     return _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT,
                   _S_IREAD | _S_IWRITE);
+}
+
+bool IsPlainFile(int fd) {
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    return handle != INVALID_HANDLE_VALUE && GetFileType(handle) == FILE_TYPE_DISK;
+}
+
+bool NotPlainFileError(int errorNumber) {
+    return errorNumber == EISDIR;
 }
 
 // The folder's access list decides on Windows.

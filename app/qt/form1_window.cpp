@@ -173,6 +173,15 @@ void Form1Window::BuildControls() {
 
     Label4 = new QLabel(QStringLiteral("Label4"), Frame1);
     place(Label4, "Label4", 360, 1920, 4215, 255);
+    // The status text is in the system font, not the frame's bold Verdana: each attribute set
+    // here is one the label no longer inherits from its frame.
+    QFont systemFont = QApplication::font();
+    systemFont.setFamilies(systemFont.families());
+    systemFont.setFamily(systemFont.family());
+    systemFont.setPointSizeF(systemFont.pointSizeF());
+    systemFont.setWeight(QFont::Normal);
+    systemFont.setItalic(false);
+    Label4->setFont(systemFont);
     Label4->hide();
 
     ProgressBar1 = new QProgressBar(Frame1);

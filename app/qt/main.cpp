@@ -1,17 +1,80 @@
 #include <QApplication>
 #include <QDir>
+#include <QtGlobal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #include "app/qt/form1_window.h"
 #include "app/qt/message_sink.h"
 #include "form/default_launcher.h"
+#include "launch/service_origin.h"
 #include "platform/user_folders.h"
 #include "store/account_store.h"
 #include "store/key_text.h"
 
+namespace {
+
+constexpr char kNoDisplay[] =
+    "vellamark: there is no display to show the login window on%s. Start VellaMark from a "
+    "desktop session (or set DISPLAY to a running X server).\n";
+
+// Qt ends the program with abort() when its window system cannot be reached; while the
+// application starts, such a failure is the missing display, told as such, with exit code 1.
+bool startingUp = true;
+QtMessageHandler qtHandler = nullptr;
+
+void StartUpMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (startingUp && type == QtFatalMsg) {
+        const char* display = std::getenv("DISPLAY");
+        const std::string where =
+            display != nullptr && *display != '\0' ? std::string(" (") + display + ")" : "";
+        std::fprintf(stderr, kNoDisplay, where.c_str());
+        std::fflush(stderr);
+        std::_Exit(1);
+    }
+    if (qtHandler != nullptr) {
+        qtHandler(type, context, text);
+    }
+}
+
+bool HasDisplay() {
+    // Another platform chosen on purpose (offscreen, wayland, ...) is Qt's to check.
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform != nullptr && *platform != '\0') {
+        return true;
+    }
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (!HasDisplay()) {
+        std::fprintf(stderr, kNoDisplay, " (DISPLAY is not set)");
+        return 1;
+    }
+    qtHandler = qInstallMessageHandler(StartUpMessages);
     QApplication app(argc, argv);
+    startingUp = false;
     QCoreApplication::setApplicationName(QStringLiteral("vellamark"));
     QGuiApplication::setDesktopFileName(QStringLiteral("vellamark"));
+
+    vellamark::MessageBoxSink messages;
+    // A service address that would send the password unencrypted is refused before anything
+    // is typed into the window.
+    if (const auto origin = vellamark::ServiceOrigin(); !origin) {
+        std::fprintf(stderr, "vellamark: %s\n", origin.error().c_str());
+        messages.ShowMessage(QString::fromStdString(origin.error()),
+                             QString::fromLatin1(vellamark::kApplicationTitle));
+        return 1;
+    }
 
     // The store key follows the creation time of this program's own file, found in its folder.
     const std::string programFolder =
@@ -21,7 +84,6 @@ int main(int argc, char** argv) {
 
     vellamark::ExecutableKeySource keys(programFolder);
     vellamark::AccountStore store(keys);
-    vellamark::MessageBoxSink messages;
     vellamark::Form1Window window(store, messages,
                                   vellamark::MakeDefaultLauncher(programFolder, tempFolder),
                                   std::move(folders));

@@ -223,6 +223,11 @@ private slots:
             QCOMPARE(widget->font().family(), verdana);
             QCOMPARE(widget->font().pointSizeF(), points);
             QCOMPARE(widget->font().bold(), bold);
+        } else if (name == QStringLiteral("Label4")) {
+            // The status text: the system font, not the bold Verdana of its frame.
+            QCOMPARE(widget->font().family(), QApplication::font().family());
+            QCOMPARE(widget->font().pointSizeF(), QApplication::font().pointSizeF());
+            QCOMPARE(widget->font().bold(), false);
         }
         QString text;
         if (auto* label = qobject_cast<QLabel*>(widget)) {

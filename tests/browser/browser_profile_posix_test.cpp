@@ -56,7 +56,7 @@ TEST(RemoveStaleProfilesTest, KeepsHeldAndYoungProfiles) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         testsupport::TempFolder root;
-        const fs::path profile = root.path() / "launch-1";
+        const fs::path profile = root.path() / "launch-1700000000000-0";
         fs::create_directories(profile / "Default");
         std::ofstream(profile / "Default" / "Preferences") << "{}";
         if (!row.lockTarget.empty()) {
@@ -70,6 +70,32 @@ TEST(RemoveStaleProfilesTest, KeepsHeldAndYoungProfiles) {
     }
 }
 
+TEST(RemoveStaleProfilesTest, TouchesOnlyTheFoldersLaunchesMade) {
+    const std::vector<std::pair<std::string, bool>> rows = {
+        {"launch-1700000000000-3", true},
+        {"launch-1", false},
+        {"launch-x-1", false},
+        {"launch-12-", false},
+        {"my-documents", false},
+        {"launch-12-3.bak", false},
+    };
+    testsupport::TempFolder root;
+    for (const auto& [name, ours] : rows) {
+        fs::create_directories(root.path() / name / "Default");
+        Age(root.path() / name, std::chrono::hours(2));
+    }
+    EXPECT_EQ(RemoveStaleProfiles(root.text()), 1);
+    for (const auto& [name, ours] : rows) {
+        EXPECT_EQ(fs::exists(root.path() / name), !ours) << name;
+    }
+    // A link named like a profile is not followed into whatever it points at.
+    const fs::path elsewhere = root.path() / "elsewhere";
+    fs::create_directories(elsewhere / "keep");
+    fs::create_directory_symlink(elsewhere, root.path() / "launch-1700000000001-0");
+    RemoveStaleProfiles(root.text());
+    EXPECT_TRUE(fs::exists(elsewhere / "keep"));
+}
+
 TEST(CreateLaunchProfileTest, NewPrivateFolderEachTime) {
     testsupport::TempFolder temp;
     const std::string root = (temp.path() / "cache" / "vellamark" / "profiles").string();
@@ -78,6 +104,7 @@ TEST(CreateLaunchProfileTest, NewPrivateFolderEachTime) {
     ASSERT_TRUE(first.ok()) << first.error();
     ASSERT_TRUE(second.ok()) << second.error();
     EXPECT_NE(*first, *second);
+    EXPECT_TRUE(IsLaunchProfileName(fs::path(*first).filename().string())) << *first;
     EXPECT_TRUE(fs::is_empty(*first));
     struct stat st {};
     ASSERT_EQ(::stat(first->c_str(), &st), 0);

@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -104,7 +105,7 @@ TEST(ChromiumDriverTest, FirstFaultStaysForEveryLaterCall) {
     };
     const std::vector<Row> rows = {
         {"the pipe closes instead of a reply", Answer().Replying(Reply::kNever).Closing(),
-         "The browser closed unexpectedly."},
+         "The browser closed its debugging connection."},
         {"text that is no JSON", Answer().Before("<html>"), "broke the debugging protocol"},
         {"a reply with a malformed id", Answer().Before(R"({"id":"1","result":{}})"),
          "broke the debugging protocol"},
@@ -134,8 +135,9 @@ TEST(ChromiumDriverTest, FirstFaultStaysForEveryLaterCall) {
         for (const auto& [name, call] : later) {
             EXPECT_EQ(call(*rig.driver).error(), first.error()) << name;
         }
-        // A broken browser is not spoken to again, not even to switch things off.
-        rig.driver->Release();
+        // A broken browser is not spoken to again, not even to switch things off, and there
+        // is nothing to hand over.
+        EXPECT_FALSE(rig.driver->Release());
         EXPECT_EQ(rig.browser.history, std::vector<std::string>{"Detach"});
     }
 }
@@ -157,7 +159,7 @@ TEST(ChromiumDriverTest, CommandWithoutReplyTimesOutAndLeavesTheConnectionUsable
         ASSERT_TRUE(rig.Connect(kQuickCommand));
         rig.browser.AnswerNext(row.method, Answer().Replying(Reply::kNever));
         rig.browser.ClearRecord();
-        const auto begun = std::chrono::steady_clock::now();
+        const auto begun = rig.browser.Now();
         const auto status = row.call(*rig.driver);
         EXPECT_THAT(status.error(), HasSubstr("did not answer " + std::string(row.method)));
         ASSERT_FALSE(rig.browser.commands.empty());
@@ -179,7 +181,7 @@ TEST(ChromiumDriverTest, StartGivesUpWhenNoPageTargetAppears) {
                               .Before(testsupport::TargetCreated("BROWSER-0", "browser"))
                               .Before(testsupport::TargetCreated("WORKER-1", "service_worker")));
     const ChromiumTimeouts timeouts{200ms, 10s, 10s};
-    const auto begun = std::chrono::steady_clock::now();
+    const auto begun = rig.browser.Now();
     const auto status = rig.Connect(timeouts);
     EXPECT_THAT(status.error(), HasSubstr("did not open its window"));
     // It waited the start time-out in all, and never longer.
@@ -207,27 +209,76 @@ TEST(ChromiumDriverTest, FailedStartKillsTheBrowser) {
         {"attach refused", "Target.attachToTarget",
          Answer().Refusing("No target with given id found"),
          "refused Target.attachToTarget: No target with given id found", 2},
-        {"attach without a session", "Target.attachToTarget", {}, "did not attach", 2},
+        {"attach without a session",
+         "Target.attachToTarget",
+         {},
+         "broke the debugging protocol",
+         2},
         {"attach with a numbered session", "Target.attachToTarget", Answer(R"({"sessionId":7})"),
-         "did not attach", 2},
+         "broke the debugging protocol", 2},
         {"page events refused", "Page.enable", Answer().Refusing("Not attached"),
          "refused Page.enable", 3},
         {"window without an id", "Browser.getWindowForTarget", Answer(R"({"windowId":-1})"),
-         "did not name its window", 4},
-        {"the browser goes while attaching", "Target.attachToTarget",
-         Answer().Replying(Reply::kNever).Closing(), "closed unexpectedly", 2},
+         "broke the debugging protocol", 4},
+        {"window id of text", "Browser.getWindowForTarget", Answer(R"({"windowId":"42"})"),
+         "broke the debugging protocol", 4},
+        {"target of a numbered type", "Target.setDiscoverTargets",
+         Answer().Before(
+             R"({"method":"Target.targetCreated","params":{"targetInfo":{"targetId":"P","type":7}}})"),
+         "broke the debugging protocol", 1},
+        {"error message of a number", "Page.enable",
+         Answer().Before(R"({"id":3,"error":{"message":2}})").Replying(Reply::kNever),
+         "refused Page.enable: unknown error", 3},
+        {"window cannot be hidden", "Browser.setWindowBounds", Answer().Refusing("No window"),
+         "refused Browser.setWindowBounds", 5},
+        {"the pipe closes while attaching", "Target.attachToTarget",
+         Answer().Replying(Reply::kNever).Closing(), "closed its debugging connection", 2},
+        {"the browser ends while attaching", "Target.attachToTarget",
+         Answer().Replying(Reply::kNever).Exiting(),
+         "The browser has ended (it exited with code 1)", 2},
+        {"silent past the start budget", "Page.enable", Answer().Taking(100s),
+         "still running but did not answer Page.enable within 90 seconds", 3},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         Rig rig;
         rig.browser.SetAnswer(row.method, row.answer);
-        const auto status = rig.Connect();
+        const auto status = rig.Connect(ChromiumTimeouts{});
         EXPECT_THAT(status.error(), HasSubstr(row.error));
         EXPECT_EQ(rig.browser.commands.size(), row.commands);
         ASSERT_FALSE(rig.browser.history.empty());
         EXPECT_EQ(rig.browser.history.back(), "Kill");
         EXPECT_FALSE(std::filesystem::exists(rig.profile));
     }
+}
+
+// A cold start on a slow machine: the browser runs and its pipe is open, it is starting, not
+// broken. The fake's clock makes the 20 seconds pass at once; the idle function is called
+// all along, as the window's painting needs.
+TEST(ChromiumDriverTest, ABrowserAnsweringItsFirstCommandsAfter20SecondsStillStarts) {
+    Rig rig;
+    rig.browser.SetAnswer(
+        "Target.setDiscoverTargets",
+        Answer().Before(testsupport::TargetCreated("PAGE-1", "page")).Taking(20s));
+    rig.browser.AnswerNext(
+        "Target.attachToTarget",
+        Answer(R"({"sessionId":"SESSION-1"})").Taking(std::chrono::milliseconds(20s) / 2));
+    const auto begun = rig.browser.Now();
+    int idles = 0;
+    auto started = ConnectChromiumDriver(rig.browser.Process(), Utf8FromPath(rig.profile),
+                                         ChromiumTimeouts{}, [&idles] { ++idles; });
+    ASSERT_TRUE(started.ok()) << started.error();
+    EXPECT_GE(rig.browser.Now() - begun, 30s);
+    // At least one call a slice of 50 ms while the browser was silent.
+    EXPECT_GE(idles, 30000 / 50 - 2);
+    for (const auto& [at, deadline] : rig.browser.reads) {
+        EXPECT_LE(deadline - at, 50ms);
+    }
+    // Hidden from the first moment it can be reached.
+    EXPECT_EQ(rig.browser.history.back(),
+              R"(Browser.setWindowBounds {"bounds":{"windowState":"minimized"},"windowId":42})");
+    rig.driver = std::move(*started);
+    EXPECT_TRUE(rig.driver->Navigate("about:blank"));
 }
 
 TEST(ChromiumDriverTest, BusyUntilTheMainFrameHasStartedAndStopped) {
@@ -343,11 +394,12 @@ TEST(ChromiumDriverTest, WindowCallsGoToTheWindowLearnedAtStart) {
         R"(Browser.setWindowBounds {"bounds":{"windowState":"normal"},"windowId":42})";
     const std::string onScreen =
         R"(Browser.setWindowBounds {"bounds":{"left":0,"top":0},"windowId":42})";
-    const std::string offScreen =
-        R"(Browser.setWindowBounds {"bounds":{"left":-32000,"top":-32000},"windowId":42})";
+    const std::string minimised =
+        R"(Browser.setWindowBounds {"bounds":{"windowState":"minimized"},"windowId":42})";
     const std::string maximised =
         R"(Browser.setWindowBounds {"bounds":{"windowState":"maximized"},"windowId":42})";
     const std::string front = "Page.bringToFront" + kOnSession + " {}";
+    const std::string state = R"(Browser.getWindowBounds {"windowId":42})";
     struct Row {
         const char* name;
         Action call;
@@ -356,14 +408,14 @@ TEST(ChromiumDriverTest, WindowCallsGoToTheWindowLearnedAtStart) {
     const std::vector<Row> rows = {
         {"maximised on its handle",
          [](BrowserDriver& d) { return d.ShowMaximised(d.WindowHandle()); },
-         {normal, onScreen, maximised, front}},
+         {normal, state, onScreen, maximised, front}},
         {"shown", [](BrowserDriver& d) { return d.SetVisible(true); }, {normal, onScreen}},
         {"hidden while hidden", [](BrowserDriver& d) { return d.SetVisible(false); }, {}},
         {"shown then hidden",
          [](BrowserDriver& d) {
              return d.SetVisible(true).ok() ? d.SetVisible(false) : Status::Fail("shown");
          },
-         {normal, onScreen, normal, offScreen}},
+         {normal, onScreen, minimised}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -376,24 +428,49 @@ TEST(ChromiumDriverTest, WindowCallsGoToTheWindowLearnedAtStart) {
     }
 }
 
+// The window manager restores the iconified window a little after the browser was asked to;
+// the browser refuses to maximise it until then.
+TEST(ChromiumDriverTest, ShowWaitsUntilTheWindowIsRestoredBeforeMaximising) {
+    Rig rig;
+    ASSERT_TRUE(rig.Connect());
+    const std::string minimised = R"({"bounds":{"windowState":"minimized"}})";
+    rig.browser.AnswerNext("Browser.getWindowBounds", Answer(minimised));
+    rig.browser.AnswerNext("Browser.getWindowBounds", Answer(minimised));
+    rig.browser.ClearRecord();
+    ASSERT_TRUE(rig.driver->ShowMaximised(0));
+    const auto& sent = rig.browser.history;
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), R"(Browser.getWindowBounds {"windowId":42})"),
+              3);
+    EXPECT_EQ(sent[sent.size() - 2],
+              R"(Browser.setWindowBounds {"bounds":{"windowState":"maximized"},"windowId":42})");
+
+    // One that stays iconified is waited for 3 s at most; then the browser has its say.
+    Rig stuck;
+    ASSERT_TRUE(stuck.Connect());
+    stuck.browser.SetAnswer("Browser.getWindowBounds", Answer(minimised));
+    const auto begun = stuck.browser.Now();
+    EXPECT_TRUE(stuck.driver->ShowMaximised(0));
+    EXPECT_GE(stuck.browser.Now() - begun, 3s);
+    EXPECT_LE(stuck.browser.Now() - begun, 4s);
+}
+
 TEST(ChromiumDriverTest, ReleaseLetsGoAndCloseKillsOnlyAnUnshownBrowser) {
     const std::vector<std::string> released(std::begin(kReleaseSteps), std::end(kReleaseSteps));
     const std::vector<std::string> killed = {"Kill"};
     struct Row {
         const char* name;
-        bool shown;                                  // maximised first
-        std::vector<void (BrowserDriver::*)()> end;  // none: the driver is dropped
+        bool shown;                                            // maximised first
+        std::vector<std::function<void(BrowserDriver&)>> end;  // none: the driver is dropped
         const std::vector<std::string>& history;
     };
+    const auto release = [](BrowserDriver& d) { EXPECT_TRUE(d.Release()); };
+    const auto close = [](BrowserDriver& d) { d.Close(); };
     const std::vector<Row> rows = {
-        {"released", false, {&BrowserDriver::Release}, released},
-        {"released, then closed",
-         false,
-         {&BrowserDriver::Release, &BrowserDriver::Close},
-         released},
-        {"closed unshown", false, {&BrowserDriver::Close}, killed},
+        {"released", false, {release}, released},
+        {"released, then closed", false, {release, close}, released},
+        {"closed unshown", false, {close}, killed},
         {"dropped unshown", false, {}, killed},
-        {"closed once shown", true, {&BrowserDriver::Close}, released},
+        {"closed once shown", true, {close}, released},
         {"dropped once shown", true, {}, released},
     };
     for (const auto& row : rows) {
@@ -404,8 +481,8 @@ TEST(ChromiumDriverTest, ReleaseLetsGoAndCloseKillsOnlyAnUnshownBrowser) {
             ASSERT_TRUE(rig.driver->ShowMaximised(0));
         }
         rig.browser.ClearRecord();
-        for (const auto end : row.end) {
-            (rig.driver.get()->*end)();
+        for (const auto& end : row.end) {
+            end(*rig.driver);
         }
         if (row.end.empty()) {
             rig.driver.reset();

@@ -38,6 +38,15 @@ class ProbeRun:
     stderr: str
     start_monotonic: Optional[float]
 
+    def operations(self) -> list[tuple[str, float]]:
+        """The driver operations the probe began, with their time.monotonic()."""
+        out = []
+        for line in self.stdout.splitlines():
+            if line.startswith("driver: "):
+                _, name, at = line.split()
+                out.append((name, float(at)))
+        return out
+
     def messages(self) -> list[str]:
         return [line[len("message: "):] for line in self.stdout.splitlines()
                 if line.startswith("message: ")]
@@ -51,28 +60,67 @@ class LaunchSandbox:
         self.root = tempfile.mkdtemp(prefix="vellamark-e2e-")
         self.cache = os.path.join(self.root, "cache")
         self.folder = os.path.join(self.root, "program")
+        # Every place a browser or the launcher may write to lies in the sandbox, so a test can
+        # look at all of it.
+        self.places = {name: os.path.join(self.root, name)
+                       for name in ("home", "config", "data", "tmp")}
         os.makedirs(self.folder)
+        for place in self.places.values():
+            os.makedirs(place)
+
+    def environment(self, origin: str, extra_env: Optional[dict] = None) -> dict:
+        env = dict(os.environ, VELLAMARK_SERVICE_ORIGIN=origin, XDG_CACHE_HOME=self.cache,
+                   HOME=self.places["home"], XDG_CONFIG_HOME=self.places["config"],
+                   XDG_DATA_HOME=self.places["data"], TMPDIR=self.places["tmp"])
+        env.pop("VELLAMARK_BROWSER", None)
+        env.update(extra_env or {})
+        return env
 
     def run_probe(self, origin: str, username: str, password: str, pin: str,
                   flags: tuple[str, ...] = (), extra_env: Optional[dict] = None,
                   timeout: float = 120) -> ProbeRun:
-        env = dict(os.environ, VELLAMARK_SERVICE_ORIGIN=origin, XDG_CACHE_HOME=self.cache)
-        env.pop("VELLAMARK_BROWSER", None)
-        env.update(extra_env or {})
         done = subprocess.run([probe_path(), "--folder", self.folder, *flags],
                               input=f"{username}\n{password}\n{pin}\n", text=True,
-                              capture_output=True, env=env, timeout=timeout)
+                              capture_output=True, env=self.environment(origin, extra_env),
+                              timeout=timeout)
         start = None
         for line in done.stdout.splitlines():
             if line.startswith("start-monotonic: "):
                 start = float(line.split()[1])
         return ProbeRun(done.returncode, done.stdout, done.stderr, start)
 
+    def profiles(self) -> list[str]:
+        root = os.path.join(self.cache, "vellamark", "profiles")
+        return sorted(os.listdir(root)) if os.path.isdir(root) else []
+
+    def files_holding(self, needles: list[bytes], skip: tuple[str, ...] = ()) -> list[str]:
+        """Every file in the sandbox (but those skipped) that holds one of the byte strings."""
+        found = []
+        for folder, _, names in os.walk(self.root):
+            for name in names:
+                path = os.path.join(folder, name)
+                if path in skip or os.path.islink(path) or not os.path.isfile(path):
+                    continue
+                try:
+                    with open(path, "rb") as f:
+                        data = f.read()
+                except OSError:
+                    continue
+                if any(needle in data for needle in needles):
+                    found.append(os.path.relpath(path, self.root))
+        return found
+
     def browser_pids(self) -> list[int]:
-        """Main browser processes (not their helpers) whose profile lies in this sandbox."""
+        """Main browser processes (not their helpers, nor the profile's keeper) whose profile
+        lies in this sandbox."""
         return [pid for pid, args in _processes() if any(
             a.startswith("--user-data-dir=" + self.cache) for a in args)
             and not any(a.startswith("--type=") for a in args)]
+
+    def keeper_pids(self) -> list[int]:
+        """The shells that remove a profile once its browser has ended."""
+        return [pid for pid, args in _processes()
+                if args[:2] == ["/bin/sh", "-c"] and any(self.cache in a for a in args)]
 
     def all_browser_pids(self) -> list[int]:
         return [pid for pid, args in _processes() if any(self.cache in a for a in args)]
@@ -153,21 +201,37 @@ def screen_size() -> tuple[int, int]:
 
 
 class WindowManager:
-    """openbox on the test's display, so that "maximized" is a real window state."""
+    """A window manager on the test's display, so that "maximized" is a real window state:
+    openbox by default, or another one by its command."""
 
-    def __init__(self):
+    COMMANDS = {"openbox": ["openbox", "--sm-disable"], "fluxbox": ["fluxbox"]}
+
+    def __init__(self, name: str = "openbox"):
+        self.name = name
         self.process: Optional[subprocess.Popen] = None
+        self.home: Optional[str] = None
 
     def start(self) -> bool:
-        if not shutil.which("openbox") or not os.environ.get("DISPLAY"):
+        command = self.COMMANDS[self.name]
+        if not shutil.which(command[0]) or not os.environ.get("DISPLAY"):
             return False
-        self.process = subprocess.Popen(["openbox", "--sm-disable"], stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.DEVNULL)
+        # Its settings go to a folder of its own, not the user's.
+        self.home = tempfile.mkdtemp(prefix=f"vellamark-{self.name}-")
+        self.process = subprocess.Popen(command, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL,
+                                        env=dict(os.environ, HOME=self.home))
 
         def ready():
+            # The root names the running manager's check window, which names the manager; a
+            # name left behind by one that has ended names no window any more.
             out = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
                                  capture_output=True, text=True).stdout
-            return "window id" in out
+            if "window id" not in out:
+                return False
+            check = out.split()[-1]
+            name = subprocess.run(["xprop", "-id", check, "_NET_WM_NAME"],
+                                  capture_output=True, text=True).stdout
+            return self.name in name.lower()
 
         return bool(wait_until(ready, 10))
 
@@ -180,3 +244,6 @@ class WindowManager:
                 self.process.kill()
                 self.process.wait()
             self.process = None
+        if self.home is not None:
+            shutil.rmtree(self.home, ignore_errors=True)
+            self.home = None

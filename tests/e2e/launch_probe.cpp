@@ -5,10 +5,13 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 
 #include "browser/chromium_driver.h"
 #include "launch/launch_sequence.h"
@@ -45,9 +48,59 @@ private:
     float progress_ = 2;
 };
 
+// The browser as the launch drives it, telling on standard output when each operation that
+// changes the page or the window begins ("driver: ShowMaximised 1234.567890", on the clock of
+// Python's time.monotonic()), so a test watching the screen knows what the browser held when.
+class AnnouncingDriver final : public vellamark::BrowserDriver {
+public:
+    explicit AnnouncingDriver(std::unique_ptr<vellamark::BrowserDriver> inner)
+        : inner_(std::move(inner)) {
+        Announce("Started");
+    }
+
+    vellamark::Status Navigate(std::string_view a) override {
+        Announce("Navigate");
+        return inner_->Navigate(a);
+    }
+    bool Busy() override { return inner_->Busy(); }
+    vellamark::Status SetAddressBar(bool s) override { return inner_->SetAddressBar(s); }
+    vellamark::Status SetMenuBar(bool s) override { return inner_->SetMenuBar(s); }
+    vellamark::Status SetToolBar(bool s) override { return inner_->SetToolBar(s); }
+    vellamark::Status SetVisible(bool v) override {
+        Announce(v ? "SetVisible" : "SetHidden");
+        return inner_->SetVisible(v);
+    }
+    std::uint32_t WindowHandle() override { return inner_->WindowHandle(); }
+    vellamark::Status SetBodyHtml(std::string_view h) override {
+        Announce("SetBodyHtml");
+        return inner_->SetBodyHtml(h);
+    }
+    vellamark::Status SubmitForm(std::string_view f) override {
+        Announce("SubmitForm");
+        return inner_->SubmitForm(f);
+    }
+    vellamark::Status ShowMaximised(std::uint32_t w) override {
+        Announce("ShowMaximised");
+        return inner_->ShowMaximised(w);
+    }
+    vellamark::Status BringToTop(std::uint32_t w) override { return inner_->BringToTop(w); }
+    vellamark::Status Release() override { return inner_->Release(); }
+    void Close() override { inner_->Close(); }
+
+private:
+    static void Announce(const char* operation) {
+        const auto now = std::chrono::steady_clock::now().time_since_epoch();
+        std::printf("driver: %s %.6f\n", operation, std::chrono::duration<double>(now).count());
+        std::fflush(stdout);
+    }
+
+    std::unique_ptr<vellamark::BrowserDriver> inner_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     vellamark::LaunchFlags flags;
     std::string folder = std::filesystem::current_path().string();
     for (int i = 1; i < argc; ++i) {
@@ -73,10 +126,24 @@ int main(int argc, char** argv) {
     ConsoleLaunchUi ui;
     vellamark::LaunchEnvironment env;
     env.ui = &ui;
-    env.startBrowser = [] { return vellamark::StartChromium({}); };
+    env.startBrowser = [](std::function<void()> idle) {
+        vellamark::ChromiumOptions options;
+        options.idle = std::move(idle);
+        auto started = vellamark::StartChromium(options);
+        if (!started) {
+            return started;
+        }
+        return vellamark::BrowserStart(
+            std::unique_ptr<vellamark::BrowserDriver>(new AnnouncingDriver(std::move(*started))));
+    };
     env.programFolder = folder;
     env.tempFolder = folder;
-    env.serviceOrigin = vellamark::ServiceOrigin();
+    const auto origin = vellamark::ServiceOrigin();
+    if (!origin) {
+        std::fprintf(stderr, "launch_probe: %s\n", origin.error().c_str());
+        return 1;
+    }
+    env.serviceOrigin = *origin;
     env.version = vellamark::ProgramVersionText();
 
     // The benchmark measures from here, on the same clock as Python's time.monotonic().

@@ -104,8 +104,11 @@ class _Handler(http.server.BaseHTTPRequestHandler):
         if urllib.parse.urlsplit(self.path).path != CHECK_PATH:
             self._send(404, b"<html><body>not found</body></html>")
             return
-        text = body.decode("utf-8", errors="replace")
-        fields = urllib.parse.parse_qsl(text, keep_blank_values=True, encoding="utf-8")
+        # The login page declares iso-8859-1, which browsers post as windows-1252, as the
+        # service's Windows peers do.
+        text = body.decode("ascii", errors="replace")
+        fields = urllib.parse.parse_qsl(text, keep_blank_values=True, encoding="cp1252",
+                                        errors="replace")
         post = Post(self.path, fields, body, self.headers.get("Content-Type", ""), now)
         self.server.owner._check_pin(post)
         self.server.owner._add_post(post)

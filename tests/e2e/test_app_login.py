@@ -241,5 +241,55 @@ class AppEndToEndTest(unittest.TestCase):
                 self.kill_browsers()
 
 
+class AppStartRefusalTest(unittest.TestCase):
+    """Starts that cannot go on say why and end with exit code 1."""
+
+    def setUp(self):
+        if not os.access(APP, os.X_OK):
+            self.skipTest("build the vellamark target first")
+        self.root = tempfile.mkdtemp(prefix="vellamark-app-e2e-")
+        self.addCleanup(shutil.rmtree, self.root, True)
+        self.env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(self.root, "config"),
+                        XDG_DATA_HOME=os.path.join(self.root, "data"),
+                        XDG_CACHE_HOME=os.path.join(self.root, "cache"))
+        self.env.pop("QT_QPA_PLATFORM", None)
+        self.env.pop("VELLAMARK_SERVICE_ORIGIN", None)
+
+    def test_without_a_display_the_start_says_so_and_ends_with_1(self):
+        rows = {"no DISPLAY": None, "a display nobody serves": ":97"}
+        for name, display in rows.items():
+            with self.subTest(name):
+                env = dict(self.env)
+                env.pop("WAYLAND_DISPLAY", None)
+                env.pop("DISPLAY", None)
+                if display is not None:
+                    env["DISPLAY"] = display
+                done = subprocess.run([APP], env=env, capture_output=True, text=True,
+                                      timeout=60)
+                self.assertEqual(done.returncode, 1, done.stderr)
+                self.assertIn("no display", done.stderr)
+
+    def test_an_origin_that_would_send_the_password_unencrypted_is_refused(self):
+        env = dict(self.env, VELLAMARK_SERVICE_ORIGIN="http://svc.example")
+        process = subprocess.Popen([APP], env=env, stdout=subprocess.PIPE,
+                                   stderr=subprocess.PIPE, text=True)
+        try:
+            # The message box, before any login window; OK ends the program.
+            box = xdotool("search", "--sync", "--onlyvisible", "--pid", str(process.pid),
+                          "--name", "^VellaMar$", timeout=30).split()[0]
+            self.assertEqual(subprocess.run(
+                ["xdotool", "search", "--onlyvisible", "--name", "^VellaMark System$"],
+                capture_output=True, text=True).stdout.strip(), "")
+            xdotool("windowfocus", "--sync", box)
+            xdotool("key", "Return")
+            _, err = process.communicate(timeout=30)
+        finally:
+            if process.poll() is None:
+                process.kill()
+                process.wait()
+        self.assertEqual(process.returncode, 1)
+        self.assertIn("VELLAMARK_SERVICE_ORIGIN", err)
+
+
 if __name__ == "__main__":
     unittest.main(verbosity=2)

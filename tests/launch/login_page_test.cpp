@@ -37,7 +37,7 @@ Fields ExpectedFields(const LoginFormValues& v) {
 TEST(LoginForm, ShortFormIsTheCoreWithAPlainSubmitButtonAndNothingElse) {
     const LoginFormValues values = SampleValues();
     EXPECT_EQ(CreateShortForm(values),
-              "<form name=frm1 id=frm1 "
+              "<form name=frm1 id=frm1 accept-charset=iso-8859-1 "
               "action=\"https://svc.example/p_checkpassword.php?id=20240307093512\" method=post>"
               "<input type=hidden name=username value=\"alice\">"
               "<input type=hidden name=password value=\"secret\">"

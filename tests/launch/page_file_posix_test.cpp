@@ -4,9 +4,12 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "launch/page_file.h"
+#include "platform/text.h"
 #include "tests/support/temp_folder.h"
 
 namespace vellamark {
@@ -41,6 +44,29 @@ TEST(PageFilePosix, DoesNotWriteThroughALinkPlantedUnderItsName) {
     ASSERT_TRUE(RemoveOldPageFiles(folder.text()));
     EXPECT_FALSE(WritePageFile(PageFilePath(folder.text(), "101010"), "secret"));
     EXPECT_EQ(ReadFile(folder.path() / "target.txt"), "untouched");
+}
+
+TEST(PageFilePosix, SomethingOtherThanAFileAtTheNameFailsAtOnceWithAClearMessage) {
+    struct Row {
+        const char* name;
+        std::function<void(const fs::path&)> plant;
+    };
+    const std::vector<Row> rows = {
+        // No reader: a blocking open would wait for one for ever.
+        {"pipe", [](const fs::path& at) { ASSERT_EQ(::mkfifo(at.c_str(), 0600), 0); }},
+        {"link to a device", [](const fs::path& at) { fs::create_symlink("/dev/null", at); }},
+        {"folder", [](const fs::path& at) { fs::create_directory(at); }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempFolder folder;
+        const std::string path = PageFilePath(folder.text(), "101010");
+        row.plant(PathFromUtf8(path));
+        const Status written = WritePageFile(path, "secret");
+        ASSERT_FALSE(written);
+        EXPECT_NE(written.error().find("not a plain file"), std::string::npos) << written.error();
+        EXPECT_TRUE(fs::exists(fs::symlink_status(PathFromUtf8(path))));  // left as it was
+    }
 }
 
 TEST(PageFilePosix, ReadOnlyProgramFolderFallsBackToTemp) {

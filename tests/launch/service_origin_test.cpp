@@ -29,7 +29,9 @@ TEST_P(ServiceOriginSetting, EnvironmentOverridesTheBuildDefaultWithoutTrailingS
     std::string buildDefault;
     {
         OriginOverride unset(std::nullopt);
-        buildDefault = ServiceOrigin();
+        const auto origin = ServiceOrigin();
+        ASSERT_TRUE(origin.ok()) << origin.error();
+        buildDefault = *origin;
     }
     // The build default is a deployment setting: whatever it is, it is an address without a
     // trailing slash.
@@ -37,7 +39,9 @@ TEST_P(ServiceOriginSetting, EnvironmentOverridesTheBuildDefaultWithoutTrailingS
     EXPECT_FALSE(buildDefault.ends_with("/")) << buildDefault;
 
     OriginOverride override(GetParam().environment);
-    EXPECT_EQ(ServiceOrigin(), GetParam().expected.empty() ? buildDefault : GetParam().expected);
+    const auto origin = ServiceOrigin();
+    ASSERT_TRUE(origin.ok()) << origin.error();
+    EXPECT_EQ(*origin, GetParam().expected.empty() ? buildDefault : GetParam().expected);
 }
 
 // An empty expectation stands for the build default.
@@ -48,6 +52,44 @@ INSTANTIATE_TEST_SUITE_P(
                       OriginRow{"TrailingSlashesDropped", "https://svc.example//",
                                 "https://svc.example"}),
     [](const auto& row) { return std::string(row.param.name); });
+
+// The password goes to this address: encrypted, or to this computer only.
+TEST(ServiceOriginRule, HttpsAnywhereHttpOnlyForLoopback) {
+    struct Row {
+        const char* origin;
+        bool allowed;
+    };
+    const Row rows[] = {
+        {"https://svc.example", true},
+        {"https://svc.example:8443/", true},
+        {"HTTPS://Svc.Example", true},
+        {"http://127.0.0.1:8080", true},
+        {"http://127.45.6.7", true},
+        {"http://localhost:9000", true},
+        {"http://[::1]:9000", true},
+        {"http://svc.example", false},
+        {"http://10.0.0.5", false},
+        {"http://127.0.0.1.evil.example", false},
+        {"http://localhost.evil.example", false},
+        {"http://127.0.0.1@evil.example", false},
+        {"https://svc.example/login", false},
+        {"https://", false},
+        {"ftp://svc.example", false},
+        {"svc.example", false},
+        {"javascript:alert(1)", false},
+    };
+    for (const Row& row : rows) {
+        const auto checked = CheckServiceOrigin(row.origin);
+        EXPECT_EQ(checked.ok(), row.allowed) << row.origin;
+        if (!checked.ok()) {
+            EXPECT_NE(checked.error().find("VELLAMARK_SERVICE_ORIGIN"), std::string::npos);
+            EXPECT_NE(checked.error().find(row.origin), std::string::npos);
+        }
+    }
+    // The environment goes through the same rule.
+    OriginOverride plain("http://svc.example");
+    EXPECT_FALSE(ServiceOrigin().ok());
+}
 
 }  // namespace
 }  // namespace vellamark

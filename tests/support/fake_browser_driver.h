@@ -53,7 +53,7 @@ public:
     Status BringToTop(std::uint32_t window) override {
         return Call("BringToTop", std::to_string(window));
     }
-    void Release() override { record_.calls.push_back("Release"); }
+    Status Release() override { return Call("Release", ""); }
     void Close() override { record_.calls.push_back("Close"); }
 
 private:

@@ -1,7 +1,7 @@
 #include "tests/support/fake_chromium_process.h"
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
-#include <thread>
 #include <utility>
 
 namespace vellamark::testsupport {
@@ -21,6 +21,8 @@ public:
     void Kill() override { browser_.End("Kill"); }
     void Detach() override { browser_.End("Detach"); }
     long long Id() const override { return 4242; }
+    std::string Ended() override { return browser_.Ended(); }
+    Deadline Now() const override { return browser_.Now(); }
 
 private:
     FakeChromium& browser_;
@@ -53,7 +55,7 @@ std::string TargetCreated(std::string_view targetId, std::string_view type) {
     return DevToolsEvent("Target.targetCreated", json{{"targetInfo", info}}.dump());
 }
 
-FakeChromium::FakeChromium() {
+FakeChromium::FakeChromium() : now_(std::chrono::steady_clock::now()) {
     const std::string target(kTargetId);
     // Discovery reports the targets there are before it replies; later discovery calls (the
     // switch-off) report nothing.
@@ -70,6 +72,7 @@ FakeChromium::FakeChromium() {
     const json bounds = {{"left", -32000}, {"top", -32000}, {"windowState", "normal"}};
     SetAnswer("Browser.getWindowForTarget",
               Answer(json{{"windowId", kWindowId}, {"bounds", bounds}}.dump()));
+    SetAnswer("Browser.getWindowBounds", Answer(json{{"bounds", bounds}}.dump()));
     SetAnswer("Page.navigate", Answer(json{{"frameId", target}, {"loaderId", "LOADER-1"}}.dump()));
     SetAnswer("Runtime.evaluate", Answer(R"({"result":{"type":"boolean","value":true}})"));
     for (const char* method : {"Page.enable", "Page.disable", "Page.bringToFront",
@@ -123,7 +126,7 @@ Status FakeChromium::Receive(std::string_view bytes, Deadline deadline) {
 }
 
 PipeRead FakeChromium::Deliver(Deadline deadline) {
-    reads.emplace_back(std::chrono::steady_clock::now(), deadline);
+    reads.emplace_back(now_, deadline);
     while (!outbox_.empty() && outbox_.front().empty()) {
         outbox_.pop_front();
     }
@@ -132,12 +135,24 @@ PipeRead FakeChromium::Deliver(Deadline deadline) {
         outbox_.pop_front();
         return read;
     }
+    if (!delayed_.empty() && !ended_) {
+        // The wait passes at once: up to the held reply, if it comes before the deadline.
+        if (delayed_.front().first <= deadline) {
+            now_ = std::max(now_, delayed_.front().first);
+            PipeRead read{PipeRead::Kind::kData, std::move(delayed_.front().second), {}};
+            delayed_.pop_front();
+            closed_ = closed_ || (delayed_.empty() && closeWhenDelivered_);
+            return read;
+        }
+        now_ = std::max(now_, deadline);
+        return {};
+    }
     if (closed_ || ended_) {
         return {PipeRead::Kind::kClosed, {}, {}};
     }
     // Nothing can arrive while the driver waits (this fake answers only when written to), so a
-    // read blocks until its deadline as a real pipe with nothing coming would.
-    std::this_thread::sleep_until(deadline);
+    // read waits until its deadline as a real pipe with nothing coming would.
+    now_ = std::max(now_, deadline);
     return {};
 }
 
@@ -148,8 +163,7 @@ void FakeChromium::Respond(std::string_view text, Deadline deadline) {
         return;
     }
     Command sent{command.value("id", std::int64_t{0}), command.value("method", std::string()),
-                 command.value("sessionId", std::string()), std::chrono::steady_clock::now(),
-                 deadline};
+                 command.value("sessionId", std::string()), now_, deadline};
     const json params = command.value("params", json::object());
     history.push_back(sent.method + (sent.sessionId.empty() ? "" : "@" + sent.sessionId) + " " +
                       params.dump());
@@ -184,6 +198,20 @@ void FakeChromium::Respond(std::string_view text, Deadline deadline) {
     if (!sent.sessionId.empty()) {
         reply["sessionId"] = sent.sessionId;
     }
+    if (answer.delay.count() > 0) {
+        std::string held;
+        for (const auto& message : answer.before) {
+            held += Framed(message);
+        }
+        held += Framed(reply.dump());
+        for (const auto& message : answer.after) {
+            held += Framed(message);
+        }
+        delayed_.emplace_back(now_ + answer.delay, std::move(held));
+        closeWhenDelivered_ = closeWhenDelivered_ || answer.close;
+        exited_ = exited_ || answer.exit;
+        return;
+    }
     for (const auto& message : answer.before) {
         Send(message);
     }
@@ -201,6 +229,7 @@ void FakeChromium::Respond(std::string_view text, Deadline deadline) {
         Send(message);
     }
     closed_ = closed_ || answer.close;
+    exited_ = exited_ || answer.exit;
 }
 
 }  // namespace vellamark::testsupport

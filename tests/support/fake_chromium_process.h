@@ -52,9 +52,20 @@ public:
             reply = when;
             return *this;
         }
-        // The browser goes once this answer is out.
+        // The reply comes this long (on the fake's clock) after the command.
+        Answer& Taking(std::chrono::milliseconds time) {
+            delay = time;
+            return *this;
+        }
+        // The browser closes its pipe once this answer is out.
         Answer& Closing() {
             close = true;
+            return *this;
+        }
+        // The browser process ends once this answer is out, and its pipe with it.
+        Answer& Exiting() {
+            close = true;
+            exit = true;
             return *this;
         }
 
@@ -63,7 +74,9 @@ public:
         std::vector<std::string> before;
         std::vector<std::string> after;
         Reply reply = Reply::kNow;
+        std::chrono::milliseconds delay{0};
         bool close = false;
+        bool exit = false;
     };
     // A command as the driver wrote it.
     struct Command {
@@ -98,6 +111,13 @@ public:
     // Each read: when it was made, and until when it would wait.
     std::vector<std::pair<std::chrono::steady_clock::time_point, Deadline>> reads;
 
+    // The fake's clock: it stands still until a read waits, and a wait passes at once, moving
+    // the clock to the deadline or to the next held reply. So a test of a slow browser takes
+    // no time.
+    [[nodiscard]] Deadline Now() const { return now_; }
+    // How the process ended, empty while it runs.
+    [[nodiscard]] std::string Ended() const { return exited_ ? "it exited with code 1" : ""; }
+
     // The process half's side.
     [[nodiscard]] Status Receive(std::string_view bytes, Deadline deadline);
     [[nodiscard]] PipeRead Deliver(Deadline deadline);
@@ -111,8 +131,12 @@ private:
     std::string written_;             // bytes of a command not yet whole
     std::deque<std::string> outbox_;  // what the driver has still to read, a read's worth each
     std::string late_;                // a reply held for the next command
-    bool closed_ = false;             // the browser has gone
-    bool ended_ = false;              // the driver killed it or let go of its pipes
+    std::deque<std::pair<Deadline, std::string>> delayed_;  // replies and when they come
+    Deadline now_;
+    bool closeWhenDelivered_ = false;  // the pipe closes behind the held replies
+    bool exited_ = false;
+    bool closed_ = false;  // the browser has gone
+    bool ended_ = false;   // the driver killed it or let go of its pipes
 };
 
 // An event's JSON text, on a session when one is given.

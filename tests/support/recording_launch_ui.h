@@ -16,7 +16,8 @@ public:
     std::vector<std::string> messages;
     std::vector<std::string> statuses;
     std::vector<int> endCodes;
-    int sleeps = 0;
+    int sleeps = 0;       // the 50 ms poll sleeps
+    int otherSleeps = 0;  // any other, such as the short ones while the browser starts
 
     float Progress() const override { return progress; }
     void SetProgress(float value) override {
@@ -28,6 +29,8 @@ public:
     void Sleep(std::chrono::milliseconds duration) override {
         if (duration == std::chrono::milliseconds(50)) {
             ++sleeps;
+        } else {
+            ++otherSleeps;
         }
     }
     void EndProgram(int exitCode) override { endCodes.push_back(exitCode); }
