@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "browser/chromium_process.h"
+#include "browser/profile_keeper_windows.h"
 #include "platform/owned_handle_windows.h"
 #include "platform/text.h"
 
@@ -193,6 +194,7 @@ Result<std::unique_ptr<ChromiumProcess>> StartChromiumProcess(const std::string&
                              LastErrorText(startError));
     }
     ::CloseHandle(info.hThread);
+    StartProfileKeeper(info.dwProcessId, settings.profileDir);
     // Our own ends are not for any later child of ours.
     ::SetHandleInformation(commandWrite.Get(), HANDLE_FLAG_INHERIT, 0);
     ::SetHandleInformation(replyRead.Get(), HANDLE_FLAG_INHERIT, 0);

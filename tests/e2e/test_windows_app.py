@@ -91,6 +91,16 @@ class WindowsAppTest(unittest.TestCase):
             self.assertEqual(kind, "REG_SZ")
             self.assertRegex(data, r"^([0-9A-F]{16})+$", name)
 
+        # The browser's profile goes as soon as the browser has ended, long after the launcher.
+        started = [r for r in records if r["kind"] == "started"][-1]
+        profile = next(a for a in started["arguments"] if a.startswith("--user-data-dir="))
+        profile = self.wine.unix_path(profile.split("=", 1)[1])
+        self.assertTrue(os.path.isdir(profile))
+        self.assertEqual(self.wine.run("taskkill", "/F", "/PID", str(started["pid"])).returncode,
+                         0)
+        self.assertTrue(wait_until(lambda: not os.path.exists(profile), 60),
+                        "the profile outlived its browser")
+
         # The next start shows the saved account: Enter in the password box logs it in.
         self.wine.kill_all()
         run, _ = self.start()

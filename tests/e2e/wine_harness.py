@@ -54,6 +54,12 @@ class Wine:
     def drive_c(self, *parts: str) -> str:
         return os.path.join(self.prefix, "drive_c", *parts)
 
+    def unix_path(self, windows_path: str) -> str:
+        """Where a C: path of a program under wine lies in the prefix."""
+        drive, _, rest = windows_path.partition(":")
+        assert drive.upper() == "C", windows_path
+        return self.drive_c(*[part for part in rest.split("\\") if part])
+
     def run(self, *args: str, timeout: float = 60) -> subprocess.CompletedProcess:
         return subprocess.run(["wine", *args], env=self.env, capture_output=True, text=True,
                               timeout=timeout)
