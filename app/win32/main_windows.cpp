@@ -7,6 +7,7 @@
 #include "app/win32/form1_window_windows.h"
 #include "browser/profile_keeper_windows.h"
 #include "form/default_launcher.h"
+#include "launch/service_origin.h"
 #include "platform/text.h"
 #include "platform/user_folders.h"
 #include "store/account_store.h"
@@ -68,6 +69,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         return 0;
     }
     vellamark::SetProfileKeeperProgram(ProgramPath());
+    // A service address that would send the password unencrypted is refused before anything
+    // is typed into the window.
+    if (const auto origin = vellamark::ServiceOrigin(); !origin) {
+        MessageBoxW(nullptr, vellamark::WideFromUtf8(origin.error()).c_str(), L"VellaMar", MB_OK);
+        return 1;
+    }
     const std::string programFolder = ProgramFolder();
     auto folders = vellamark::LauncherWorkingFolders(vellamark::ProcessEnvironment());
     const std::string tempFolder = folders ? folders->temp : std::string();
