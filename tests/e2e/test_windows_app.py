@@ -58,6 +58,17 @@ class WindowsAppTest(unittest.TestCase):
         self.assertTrue(standin_pids(self.program.folder), "the browser ended with the launcher")
         return records
 
+    def test_an_unencrypted_service_address_is_refused_at_start(self):
+        run = LauncherRun(self.wine, self.program.folder, self.program.record,
+                          "http://service.example")
+        box = self.desktop.find("VellaMar", timeout=60)
+        self.assertIsNotNone(box, "no message about the service address")
+        self.assertIsNone(self.desktop.find("VellaMark System", timeout=0.5))
+        self.desktop.activate(box)
+        self.desktop.keys("Return")
+        self.assertEqual(run.wait(), 1)
+        self.assertIn(self.wine.reg_query(), (None, {}))
+
     def test_login_saved_account_and_page_file(self):
         # An empty login is refused in a box of its own, and nothing is written.
         run, _ = self.start()
