@@ -209,7 +209,11 @@ bool MakePipe(OwnedFd& readEnd, OwnedFd& writeEnd) {
 // holds the write end of a pipe any more (only the browser does), then removes the profile
 // folder. So the folder goes when the browser ends, also long after we have.
 void StartProfileKeeper(OwnedFd readEnd, const std::string& profileDir, int devNull) {
-    static const char kScript[] = "while read -r _; do :; done; rm -rf -- \"$0\"";
+    // The browser's helpers (the GPU process, crash reporting) may write into the profile for a
+    // moment after the browser itself has ended: the removal is repeated for three seconds.
+    static const char kScript[] =
+        "while read -r _; do :; done; "
+        "for _ in 1 2 3 4 5 6; do rm -rf -- \"$0\"; sleep 0.5; done";
     std::vector<char*> argv = {const_cast<char*>("/bin/sh"), const_cast<char*>("-c"),
                                const_cast<char*>(kScript), const_cast<char*>(profileDir.c_str()),
                                nullptr};

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "browser/browser_command_line.h"
@@ -70,8 +71,15 @@ bool RunIfProfileKeeper(const std::vector<std::string>& arguments) {
     if (OwnedHandle process(OpenProcess(SYNCHRONIZE, FALSE, browser)); process.Valid()) {
         WaitForSingleObject(process.Get(), INFINITE);
     }
+    // Until it is gone and stays gone: a helper of the browser may still write into it for a
+    // moment.
     const auto until = std::chrono::steady_clock::now() + kRemoveFor;
-    while (!RemoveProfileIfUnheld(profileDir) && std::chrono::steady_clock::now() < until) {
+    int goneFor = 0;
+    while (goneFor < 4 && std::chrono::steady_clock::now() < until) {
+        std::error_code absent;
+        const bool gone = !std::filesystem::exists(PathFromUtf8(profileDir), absent) ||
+                          RemoveProfileIfUnheld(profileDir);
+        goneFor = gone ? goneFor + 1 : 0;
         std::this_thread::sleep_for(kRemoveEvery);
     }
     return true;

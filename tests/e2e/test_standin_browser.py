@@ -71,7 +71,7 @@ class Browser:
         os.close(self.from_browser)
         shutil.rmtree(self.profile, ignore_errors=True)
 
-    def call(self, method: str, params: dict, session: str = "", timeout: float = 20) -> dict:
+    def call(self, method: str, params: dict, session: str = "", timeout: float = 60) -> dict:
         self.next_id += 1
         message = {"id": self.next_id, "method": method, "params": params}
         if session:
@@ -85,7 +85,7 @@ class Browser:
                 if "method" in received:
                     self.events.append(received)
 
-    def wait_for_event(self, method: str, timeout: float = 20, **params) -> dict:
+    def wait_for_event(self, method: str, timeout: float = 60, **params) -> dict:
         deadline = time.monotonic() + timeout
         while True:
             for event in self.events:
