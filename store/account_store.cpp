@@ -50,7 +50,7 @@ bool PassesLetterTest(std::string_view list) {
 }
 
 Bytes StoreKeyFromText(std::string_view keyText) {
-    return HexTextToBytes(KeyTextCharacters(keyText));
+    return HexTextToBytes(keyText);
 }
 
 std::string EncodeStoredList(const BlowfishState& key, std::string_view plain) {
