@@ -43,6 +43,27 @@ std::uint8_t ReadPair(char first, char second) {
     return static_cast<std::uint8_t>(value);
 }
 
+// The text counted in characters, not bytes: the pairs are pairs of characters, so a letter
+// outside ASCII (several bytes of UTF-8) takes one place, and reads as no digit. Each becomes
+// one byte that is neither a digit nor skipped. A byte that continues a character joins it; one
+// that continues nothing is a character of its own.
+std::string OneByteACharacter(std::string_view utf8) {
+    constexpr char kNotADigit = '\x80';
+    std::string characters;
+    characters.reserve(utf8.size());
+    bool inCharacter = false;
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool continuation = (byte & 0xC0) == 0x80;
+        if (continuation && inCharacter) {
+            continue;
+        }
+        characters.push_back(byte < 0x80 ? c : kNotADigit);
+        inCharacter = byte >= 0xC0;
+    }
+    return characters;
+}
+
 }  // namespace
 
 std::string ByteToHexPair(int value) {
@@ -59,7 +80,8 @@ std::string BytesToHexText(const Bytes& data) {
     return text;
 }
 
-Bytes HexTextToBytes(std::string_view text) {
+Bytes HexTextToBytes(std::string_view utf8) {
+    const std::string text = OneByteACharacter(utf8);
     // Text of odd length reads as if a "0" stood in front: the first byte has one digit.
     const bool odd = text.size() % 2 != 0;
     const std::size_t n = (text.size() + (odd ? 1 : 0)) / 2;

@@ -11,8 +11,9 @@ namespace vellamark {
 [[nodiscard]] std::string BytesToHexText(const Bytes& data);
 
 // Reads two characters per byte (a "0" goes in front of text of odd length); never fails:
-// characters that are not hexadecimal digits only give smaller or zero bytes.
-[[nodiscard]] Bytes HexTextToBytes(std::string_view text);
+// characters that are not hexadecimal digits only give smaller or zero bytes. The text is UTF-8
+// and counted in characters: a letter outside ASCII is one character, whatever its bytes.
+[[nodiscard]] Bytes HexTextToBytes(std::string_view utf8);
 
 // The low byte of value as exactly two upper-case hexadecimal digits.
 [[nodiscard]] std::string ByteToHexPair(int value);

@@ -14,27 +14,48 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string CommaMessage(const SaveReport& report) {
-    std::vector<std::string> fields;
-    if (report.usernameLeftOut) {
-        fields.emplace_back("username");
+// One sentence for each reason a field was not stored as typed, naming the fields.
+std::string NotStoredMessage(const SaveReport& report) {
+    struct Reason {
+        NotStored why;
+        const char* holds;   // what the fields hold
+        const char* cannot;  // why that cannot be stored
+    };
+    static constexpr Reason kReasons[] = {
+        {NotStored::kComma, "a comma", "which the list of saved accounts cannot hold"},
+        {NotStored::kOutsideCodePage, "characters outside this system's character set",
+         "which the settings cannot hold exactly"},
+        {NotStored::kControlCharacter, "a control character",
+         "which the list of saved accounts cannot hold"},
+    };
+    std::string message;
+    for (const Reason& reason : kReasons) {
+        std::vector<std::string> fields;
+        if (report.username == reason.why) {
+            fields.emplace_back("username");
+        }
+        if (report.password == reason.why) {
+            fields.emplace_back("password");
+        }
+        if (report.pin == reason.why) {
+            fields.emplace_back("PIN");
+        }
+        if (fields.empty()) {
+            continue;
+        }
+        std::string named = fields.front();
+        if (fields.size() == 2) {
+            named = fields[0] + " and " + fields[1];
+        } else if (fields.size() == 3) {
+            named = fields[0] + ", " + fields[1] + " and " + fields[2];
+        }
+        const bool one = fields.size() == 1;
+        message += std::string(message.empty() ? "" : " ") + "The " + named +
+                   (one ? " was" : " were") +
+                   " not saved: " + (one ? "it contains " : "they contain ") + reason.holds + ", " +
+                   reason.cannot + ".";
     }
-    if (report.passwordNotSaved) {
-        fields.emplace_back("password");
-    }
-    if (report.pinNotSaved) {
-        fields.emplace_back("PIN");
-    }
-    std::string named = fields.front();
-    if (fields.size() == 2) {
-        named = fields[0] + " and " + fields[1];
-    } else if (fields.size() == 3) {
-        named = fields[0] + ", " + fields[1] + " and " + fields[2];
-    }
-    const bool one = fields.size() == 1;
-    return "The " + named + (one ? " was" : " were") +
-           " not saved: " + (one ? "it contains" : "they contain") +
-           " a comma, which the list of saved accounts cannot hold.";
+    return message;
 }
 
 Status EnsureFolder(const std::string& folder, bool withParents) {
@@ -80,25 +101,49 @@ bool Form1::Form_Load() {
     }
     // A store that cannot be opened reads as empty and keeps nothing; say so once rather than
     // let saved accounts and settings vanish without a word.
-    if (const std::string problem = RegistryStoreProblem(); !problem.empty()) {
-        ShowMessage(problem);
+    const std::string storeProblem = RegistryStoreProblem();
+    if (!storeProblem.empty()) {
+        ShowMessage(storeProblem);
     }
-    store_.EnsureSettingsKey();
+    bool createPage = false;
+    bool ignoreMenuBar = false;
+    bool savePasswords = false;
+    std::int32_t readOutcome = kErrorSuccess;
+    Result<StoredAccounts> accounts = Status::Fail("not read");
+    {
+        // One read of the store for all of startup: everything is seen at one moment, and a
+        // store another program holds keeps the window waiting once, for a moment, not at every
+        // value. The read ends before any message box opens.
+        RegistryTransaction reading(kSettingsRoot, kSettingsKeyNoSlash, TransactionKind::kRead,
+                                    store_.LockWait());
+        store_.EnsureSettingsKey();
+        createPage = store_.CreatePageSetting();
+        ignoreMenuBar = store_.IgnoreMenuBarSetting();
+        savePasswords = store_.SavePasswordsSetting();
+        view_.SetListEntries({});
+        accounts = store_.ReadAccounts();
+        readOutcome = reading.Commit();
+    }
     view_.SetText(Control::lblEncyrption, "(Encyrption is ON)");
-
-    if (store_.CreatePageSetting()) {
+    if (createPage) {
         view_.SetMenuChecked(MenuItem::cmd5, true);
         createPage_ = true;
     }
-    if (store_.IgnoreMenuBarSetting()) {
-        view_.SetMenuChecked(MenuItem::cmdIgnoreMenubar, true);
-        ignoreMenuBar_ = true;
-    } else {
-        ignoreMenuBar_ = false;
-    }
-    view_.SetChecked(Control::Check1, store_.SavePasswordsSetting());
+    view_.SetMenuChecked(MenuItem::cmdIgnoreMenubar, ignoreMenuBar);
+    ignoreMenuBar_ = ignoreMenuBar;
+    view_.SetChecked(Control::Check1, savePasswords);
 
-    if (!CreateDropDown()) {
+    if (accounts && accounts->problem == StoredAccounts::Problem::kReadFailed) {
+        // The settings were not read either: one message for both, none when the user has just
+        // been told that the store cannot be opened at all.
+        accounts->message = storeProblem.empty()
+                                ? "The saved settings and accounts could not be read: " +
+                                      StoreFailureText(readOutcome, store_.LockWait()) +
+                                      ". The launcher starts without them; nothing stored was "
+                                      "changed."
+                                : std::string();
+    }
+    if (!ShowAccounts(std::move(accounts))) {
         return false;
     }
     if (view_.ListCount() > 0) {
@@ -123,7 +168,12 @@ bool Form1::CreateDropDown() {
     // The username box keeps its text while the list is emptied and refilled.
     const std::string text = view_.Text(Control::Combo1);
     view_.SetListEntries({});
-    auto accounts = store_.ReadAccounts();
+    const bool shown = ShowAccounts(store_.ReadAccounts());
+    view_.SetText(Control::Combo1, text);
+    return shown;
+}
+
+bool Form1::ShowAccounts(Result<StoredAccounts> accounts) {
     if (!accounts) {
         ShowMessage(accounts.error());
         EndProgram(1);
@@ -133,7 +183,13 @@ bool Form1::CreateDropDown() {
         view_.SetEnabled(Control::Command1, false);
     }
     view_.SetListEntries(accounts->entries);
-    view_.SetText(Control::Combo1, text);
+    // Lists that cannot be shown are told of once a run; a store that could not be read, each
+    // time.
+    const bool unreadable = accounts->problem == StoredAccounts::Problem::kUnreadable;
+    if (!accounts->message.empty() && !(unreadable && toldUnreadable_)) {
+        toldUnreadable_ = toldUnreadable_ || unreadable;
+        ShowMessage(accounts->message);
+    }
     return true;
 }
 
@@ -169,19 +225,33 @@ void Form1::Combo1_Change() {
     view_.SetListIndex(-1);
 }
 
-bool Form1::SaveUserDetails() {
+Form1::Saved Form1::SaveUserDetails(const std::optional<LoginSettings>& settings) {
     const WindowEntry entry{view_.Text(Control::Combo1), view_.Text(Control::Text2),
                             view_.Text(Control::Text8), view_.Checked(Control::Check1)};
-    auto saved = store_.SaveUserDetails(entry);
+    auto saved = store_.SaveUserDetails(entry, settings);
     if (!saved) {
         ShowMessage(saved.error());
         EndProgram(1);
-        return false;
+        return Saved::kProgramEnded;
     }
-    if (saved->usernameLeftOut || saved->passwordNotSaved || saved->pinNotSaved) {
-        ShowMessage(CommaMessage(*saved));
+    if (!saved->failure.empty()) {
+        ShowMessage(
+            "The accounts could not be saved: " + saved->failure + "." +
+            (settings ? " The login goes on without saving them." : " Nothing was changed."));
+        return Saved::kNotWritten;
     }
-    return true;
+    if (const std::string notStored = NotStoredMessage(*saved); !notStored.empty()) {
+        ShowMessage(notStored);
+    }
+    return Saved::kWritten;
+}
+
+bool Form1::SaveRemoval(const AccountTables& before) {
+    const Saved saved = SaveUserDetails(std::nullopt);
+    if (saved == Saved::kNotWritten) {
+        store_.Tables() = before;
+    }
+    return saved == Saved::kWritten;
 }
 
 void Form1::Text2_KeyDown(int keyCode, int /*shift*/) {
@@ -215,16 +285,17 @@ void Form1::Command1_Click() {
         }
     }
 
-    store_.WriteLoginSettings({view_.MenuChecked(MenuItem::cmd5),
-                               view_.MenuChecked(MenuItem::cmdIgnoreMenubar),
-                               view_.Checked(Control::Check1), useEncryption_});
-    if (debug) {
-        ShowMessage("Keys Created");
-    }
-    if (!SaveUserDetails()) {
+    // The settings and the accounts are one save: both are written, or (the message says why)
+    // neither, and the login goes on either way. The debug messages follow the save, so that no
+    // message box waits while the store is held.
+    const LoginSettings settings{view_.MenuChecked(MenuItem::cmd5),
+                                 view_.MenuChecked(MenuItem::cmdIgnoreMenubar),
+                                 view_.Checked(Control::Check1), useEncryption_};
+    if (SaveUserDetails(settings) == Saved::kProgramEnded) {
         return;
     }
     if (debug) {
+        ShowMessage("Keys Created");
         ShowMessage("Details Saved");
     }
 
@@ -272,9 +343,10 @@ void Form1::d_Click() {
         return;  // a typed username has no slot to remove
     }
     AccountTables& tables = store_.Tables();
+    const AccountTables before = tables;
     tables.savedPasswords[static_cast<std::size_t>(k)].clear();
     tables.savedUsernames[static_cast<std::size_t>(k)].clear();
-    if (!SaveUserDetails() || !CreateDropDown()) {
+    if (!SaveRemoval(before) || !CreateDropDown()) {
         return;
     }
     view_.SetText(Control::Text2, "");
@@ -286,16 +358,18 @@ void Form1::s_Click() {
     if (k < 0) {
         return;
     }
+    const AccountTables before = store_.Tables();
     store_.Tables().savedPasswords[static_cast<std::size_t>(k)] = kNoPasswordMarker;
     view_.SetText(Control::Text2, "");
     view_.SetChecked(Control::Check1, false);
-    if (SaveUserDetails()) {
+    if (SaveRemoval(before)) {
         static_cast<void>(CreateDropDown());
     }
 }
 
 void Form1::t_Click() {
     AccountTables& tables = store_.Tables();
+    const AccountTables before = tables;
     for (std::size_t i = 0; i < kAccountSlots; ++i) {
         tables.savedUsernames[i].clear();
         tables.savedPasswords[i].clear();
@@ -303,17 +377,18 @@ void Form1::t_Click() {
     }
     view_.SetText(Control::Text2, "");
     view_.SetText(Control::Text8, "");
-    if (SaveUserDetails()) {
+    if (SaveRemoval(before)) {
         static_cast<void>(CreateDropDown());
     }
 }
 
 void Form1::w_Click() {
     AccountTables& tables = store_.Tables();
+    const AccountTables before = tables;
     for (std::size_t i = 0; i < kAccountSlots; ++i) {
         tables.savedPasswords[i] = kNoPasswordMarker;
     }
-    if (SaveUserDetails()) {
+    if (SaveRemoval(before)) {
         static_cast<void>(CreateDropDown());
     }
 }

@@ -62,8 +62,6 @@ public:
 
     // Rebuilds the username list and the tables from the store. False when the program ended.
     [[nodiscard]] bool CreateDropDown();
-    // Writes the account lists; says once which field a comma kept out. False when it ended.
-    [[nodiscard]] bool SaveUserDetails();
 
     // The program-wide flags: nothing, true or false.
     [[nodiscard]] std::optional<bool> CreatePage() const { return createPage_; }
@@ -88,6 +86,18 @@ public:
     void EndProgram(int exitCode) override;
 
 private:
+    enum class Saved { kWritten, kNotWritten, kProgramEnded };
+
+    // Writes the account lists (with the login settings, for a login) as one transaction. Says
+    // in one message which field could not be stored as typed, or that nothing could be saved
+    // and why. kProgramEnded after "Filetime error".
+    [[nodiscard]] Saved SaveUserDetails(const std::optional<LoginSettings>& settings);
+    // The removal commands' save: when it cannot be written, the tables are put back as they
+    // were, so the window keeps showing what the store holds. True when written.
+    [[nodiscard]] bool SaveRemoval(const AccountTables& before);
+    // Fills the list from what ReadAccounts gave, and says once why the accounts cannot be
+    // shown. False when the program ended.
+    [[nodiscard]] bool ShowAccounts(Result<StoredAccounts> accounts);
     void SelectEntry(int index);
     void ShowProgressDisplay();
     void ToggleMenu(MenuItem item, std::optional<bool>& flag);
@@ -104,6 +114,7 @@ private:
     std::optional<bool> useEncryption_;
 
     float progress_ = 0.0F;
+    bool toldUnreadable_ = false;
     bool launching_ = false;
     bool ended_ = false;
     int exitCode_ = 0;

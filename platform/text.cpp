@@ -90,6 +90,19 @@ char32_t NextCodePoint(std::string_view utf8, std::size_t& pos) {
     return value;
 }
 
+bool IsValidUtf8(std::string_view text) {
+    static constexpr std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t start = pos;
+        // A malformed sequence reads as U+FFFD; so does U+FFFD itself, written out in full.
+        if (NextCodePoint(text, pos) == kReplacement &&
+            text.substr(start, pos - start) != kReplacementUtf8) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void AppendUtf8(std::string& out, char32_t c) {
     if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
         c = kReplacement;

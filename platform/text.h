@@ -18,6 +18,11 @@ namespace vellamark {
 [[nodiscard]] std::optional<std::string> ToAnsiExact(std::string_view utf8);
 // The ANSI code page to UTF-8.
 [[nodiscard]] std::string FromAnsi(std::string_view ansi);
+// The ANSI code page to UTF-8, only when the bytes are valid text there (valid UTF-8 on Linux;
+// on Windows no byte sequence the code page does not define).
+[[nodiscard]] std::optional<std::string> FromAnsiExact(std::string_view ansi);
+// True when the text is valid UTF-8.
+[[nodiscard]] bool IsValidUtf8(std::string_view text);
 
 // The next character of UTF-8 text at pos, advancing pos past it. A malformed sequence gives
 // U+FFFD and advances by one byte, so every byte is read exactly once.

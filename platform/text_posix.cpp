@@ -15,4 +15,11 @@ std::string FromAnsi(std::string_view ansi) {
     return std::string(ansi);
 }
 
+std::optional<std::string> FromAnsiExact(std::string_view ansi) {
+    if (!IsValidUtf8(ansi)) {
+        return std::nullopt;
+    }
+    return std::string(ansi);
+}
+
 }  // namespace vellamark

@@ -29,6 +29,22 @@ std::optional<std::string> WideToAnsi(const std::wstring& wide, bool exact) {
     return ansi;
 }
 
+// The ANSI code page to UTF-8; exact: nullopt for bytes the code page does not define.
+std::optional<std::string> AnsiToUtf8(std::string_view ansi, bool exact) {
+    if (ansi.empty()) {
+        return std::string();
+    }
+    const int size = static_cast<int>(ansi.size());
+    const DWORD flags = exact ? MB_ERR_INVALID_CHARS : 0;
+    const int wideSize = MultiByteToWideChar(CP_ACP, flags, ansi.data(), size, nullptr, 0);
+    if (wideSize <= 0) {
+        return exact ? std::nullopt : std::optional<std::string>(std::string());
+    }
+    std::wstring wide(static_cast<std::size_t>(wideSize), L'\0');
+    MultiByteToWideChar(CP_ACP, flags, ansi.data(), size, wide.data(), wideSize);
+    return Utf8FromWide(wide);
+}
+
 }  // namespace
 
 std::string ToAnsi(std::string_view utf8) {
@@ -47,17 +63,11 @@ std::optional<std::string> ToAnsiExact(std::string_view utf8) {
 }
 
 std::string FromAnsi(std::string_view ansi) {
-    if (ansi.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(ansi.size());
-    const int wideSize = MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, nullptr, 0);
-    if (wideSize <= 0) {
-        return {};
-    }
-    std::wstring wide(static_cast<std::size_t>(wideSize), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, wide.data(), wideSize);
-    return Utf8FromWide(wide);
+    return *AnsiToUtf8(ansi, false);
+}
+
+std::optional<std::string> FromAnsiExact(std::string_view ansi) {
+    return AnsiToUtf8(ansi, true);
 }
 
 }  // namespace vellamark

@@ -1,11 +1,16 @@
 #include "store/account_store.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <map>
+#include <utility>
 
 #include "cipher/blowfish.h"
 #include "cipher/byte_cipher.h"
 #include "cipher/hex_text.h"
+#include "platform/local_time.h"
 #include "platform/text.h"
 #include "store/key_text.h"
 #include "store/registry.h"
@@ -13,8 +18,55 @@
 namespace vellamark {
 namespace {
 
+enum class Trust {
+    kTrusted,
+    kOutOfStep,  // each list whole under the key, but they disagree in entry count
+    kUntrusted,
+};
+
+constexpr char kUnreadableTail[] =
+    " The list starts empty. The old entries are not deleted: the next save keeps them in the "
+    "settings under names of their own (\"username.unreadable-...\", \"password.unreadable-...\" "
+    "and \"pin.unreadable-...\").";
+
+constexpr char kWrongKeyMessage[] =
+    "The saved accounts cannot be read: they do not decipher under this copy of the launcher. "
+    "Its program file was replaced since they were saved (a reinstall or a copy gives it a new "
+    "creation time, under which the accounts are enciphered), or the file's time is read in "
+    "another time zone than when they were saved.";
+
+constexpr char kOutOfStepMessage[] =
+    "The saved accounts cannot be read: the saved usernames, passwords and PINs do not agree in "
+    "number, so an earlier save was cut short or an entry held a comma.";
+
 bool HasComma(std::string_view entry) {
     return entry.find(',') != std::string_view::npos;
+}
+
+// A character that has no place in a typed entry: the C0 and C1 controls (a tab aside, which a
+// pasted password may hold). Deciphered under a wrong key, text is full of them.
+bool HasControlCharacter(std::string_view utf8) {
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        const char32_t c = NextCodePoint(utf8, pos);
+        if ((c < 0x20 && c != '\t') || (c >= 0x7F && c <= 0x9F)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Why an entry cannot be stored exactly as it is, or kNo.
+NotStored Unstorable(std::string_view entry) {
+    if (HasComma(entry)) {
+        return NotStored::kComma;
+    }
+    if (HasControlCharacter(entry)) {
+        return NotStored::kControlCharacter;
+    }
+    if (!ToAnsiExact(entry)) {
+        return NotStored::kOutsideCodePage;
+    }
+    return NotStored::kNo;
 }
 
 // Every entry is followed by one comma, so n entries give n + 1 pieces, the last one empty;
@@ -35,11 +87,185 @@ std::vector<std::string> SplitAtCommas(const std::string& list) {
     }
 }
 
+std::size_t Entries(std::string_view list) {
+    return static_cast<std::size_t>(std::count(list.begin(), list.end(), ','));
+}
+
+// One stored list deciphered, when its structure holds: whole blocks of hexadecimal text,
+// valid padding (every pad byte holds the pad count), text of the code page without control
+// characters, every entry closed by a comma. nullopt when any of that fails.
+std::optional<std::string> DecodeWhole(const BlowfishState& key, std::string_view stored) {
+    if (stored.empty()) {
+        return std::string();  // an empty list is stored as empty text, not enciphered
+    }
+    if (stored.size() % 16 != 0 ||
+        stored.find_first_not_of("0123456789ABCDEFabcdef") != std::string_view::npos) {
+        return std::nullopt;
+    }
+    Bytes plain = CipherBytesEcb(key, HexTextToBytes(stored), false);
+    // RemoveBlockPadding reads the last byte only and never fails; a trusted decode needs all
+    // of the padding.
+    const std::size_t pad = plain.back();
+    if (pad < 1 || pad > 8 ||
+        !std::all_of(plain.end() - static_cast<std::ptrdiff_t>(pad), plain.end(),
+                     [pad](std::uint8_t b) { return b == pad; })) {
+        return std::nullopt;
+    }
+    plain.resize(plain.size() - pad);
+    auto text = FromAnsiExact(std::string(plain.begin(), plain.end()));
+    if (!text || text->empty() || text->back() != ',' || HasControlCharacter(*text)) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+// The accounts of three plain lists (a piece missing from the password or PIN list is empty).
+AccountList Zip(const PlainLists& plain) {
+    auto usernames = SplitAtCommas(plain.usernameList);
+    const auto passwords = SplitAtCommas(plain.passwordList);
+    const auto pins = SplitAtCommas(plain.pinList);
+    AccountList accounts;
+    for (std::size_t i = 0; i + 1 < usernames.size(); ++i) {
+        accounts.push_back({std::move(usernames[i]), i < passwords.size() ? passwords[i] : "",
+                            i < pins.size() ? pins[i] : ""});
+    }
+    return accounts;
+}
+
+PlainLists Join(const AccountList& accounts) {
+    PlainLists plain;
+    for (const auto& account : accounts) {
+        plain.usernameList += account.username + ",";
+        plain.passwordList += account.password + ",";
+        plain.pinList += account.pin + ",";
+    }
+    return plain;
+}
+
 std::string ReadSetting(const char* valueName) {
     return TaggedValueText(ReadRegistryString(kSettingsRoot, kSettingsKey, valueName));
 }
 
+PlainLists ReadStoredLists() {
+    return {ReadSetting(kUsernameValue), ReadSetting(kPasswordValue), ReadSetting(kPinValue)};
+}
+
+bool NothingStored(const PlainLists& stored) {
+    return stored.usernameList.empty() && stored.passwordList.empty() && stored.pinList.empty();
+}
+
+std::string UtcStamp() {
+    const auto now = UtcCivilTime(static_cast<std::int64_t>(std::time(nullptr)));
+    char text[32] = "unknown-time";
+    if (now) {
+        std::snprintf(text, sizeof text, "%04d%02d%02d-%02d%02d%02dZ", now->year, now->month,
+                      now->day, now->hour, now->minute, now->second);
+    }
+    return text;
+}
+
+// Stored lists that no key deciphers, kept beside the new ones under names of their own, as
+// they were stored; a second keeping within the same second gets "-2", "-3", ...
+void KeepUnreadable(const PlainLists& stored) {
+    const std::string stamp = ".unreadable-" + UtcStamp();
+    std::string suffix = stamp;
+    for (int n = 2;; ++n) {
+        const bool taken = !ReadSetting((kUsernameValue + suffix).c_str()).empty() ||
+                           !ReadSetting((kPasswordValue + suffix).c_str()).empty() ||
+                           !ReadSetting((kPinValue + suffix).c_str()).empty();
+        if (!taken) {
+            break;
+        }
+        suffix = stamp + "-" + std::to_string(n);
+    }
+    WriteRegistryString(kSettingsRoot, kSettingsKey, kUsernameValue + suffix, stored.usernameList);
+    WriteRegistryString(kSettingsRoot, kSettingsKey, kPasswordValue + suffix, stored.passwordList);
+    WriteRegistryString(kSettingsRoot, kSettingsKey, kPinValue + suffix, stored.pinList);
+}
+
+void WriteLoginSettings(const LoginSettings& settings) {
+    WriteRegistryString(kSettingsRoot, kSettingsKey, kCreatePageValue, settings.createPage);
+    WriteRegistryString(kSettingsRoot, kSettingsKey, kIgnoreMenuBarValue, settings.ignoreMenuBar);
+    WriteRegistryString(kSettingsRoot, kSettingsKey, kSavePasswordsValue,
+                        std::string(settings.savePasswords ? "1" : "0"));
+    WriteRegistryString(
+        kSettingsRoot, kSettingsKey, kSslValue,
+        settings.useEncryption ? TaggedValue(*settings.useEncryption) : TaggedValue());
+}
+
+// A wait as the user reads it: "3 seconds", "0.2 seconds".
+std::string Seconds(std::chrono::milliseconds wait) {
+    const auto ms = wait.count();
+    if (ms % 1000 == 0) {
+        return std::to_string(ms / 1000) + (ms == 1000 ? " second" : " seconds");
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f seconds", static_cast<double>(ms) / 1000.0);
+    return text;
+}
+
+// Which occurrence of its username an account is: the key the merge matches accounts by.
+using AccountKey = std::pair<std::string, int>;
+
+std::vector<AccountKey> Keys(const AccountList& accounts) {
+    std::map<std::string, int> seen;
+    std::vector<AccountKey> keys;
+    for (const auto& account : accounts) {
+        keys.emplace_back(account.username, seen[account.username]++);
+    }
+    return keys;
+}
+
 }  // namespace
+
+std::string StoreFailureText(std::int32_t code, std::chrono::milliseconds wait) {
+    std::string why = RegistryErrorText(code);
+    if (code == kErrorBusy) {
+        why += " and did not let go of it within " + Seconds(wait);
+    }
+    return why;
+}
+
+AccountList MergeAccounts(const AccountList& base, const AccountList& ours,
+                          const AccountList& theirs) {
+    const auto baseKeys = Keys(base);
+    const auto ourKeys = Keys(ours);
+    const auto theirKeys = Keys(theirs);
+    std::map<AccountKey, const Account*> inBase;
+    std::map<AccountKey, const Account*> inTheirs;
+    for (std::size_t i = 0; i < base.size(); ++i) {
+        inBase[baseKeys[i]] = &base[i];
+    }
+    for (std::size_t i = 0; i < theirs.size(); ++i) {
+        inTheirs[theirKeys[i]] = &theirs[i];
+    }
+    AccountList merged;
+    for (std::size_t i = 0; i < ours.size(); ++i) {
+        const auto before = inBase.find(ourKeys[i]);
+        const bool unchangedHere = before != inBase.end() && *before->second == ours[i];
+        if (!unchangedHere) {
+            merged.push_back(ours[i]);  // added or changed in this window
+            continue;
+        }
+        // Untouched here: as the store has it now, or gone when another launcher removed it.
+        if (const auto now = inTheirs.find(ourKeys[i]); now != inTheirs.end()) {
+            merged.push_back(*now->second);
+        }
+    }
+    // What another launcher added since: neither read here nor held here. Removals made in this
+    // window (read, no longer held) stay removed. The store keeps at most 99 accounts.
+    std::map<AccountKey, bool> ourSet;
+    for (const auto& key : ourKeys) {
+        ourSet[key] = true;
+    }
+    for (std::size_t i = 0;
+         i < theirs.size() && merged.size() < static_cast<std::size_t>(kStoredSlots - 1); ++i) {
+        if (inBase.count(theirKeys[i]) == 0 && ourSet.count(theirKeys[i]) == 0) {
+            merged.push_back(theirs[i]);
+        }
+    }
+    return merged;
+}
 
 bool PassesLetterTest(std::string_view list) {
     if (list.empty()) {
@@ -50,7 +276,7 @@ bool PassesLetterTest(std::string_view list) {
 }
 
 Bytes StoreKeyFromText(std::string_view keyText) {
-    return HexTextToBytes(KeyTextCharacters(keyText));
+    return HexTextToBytes(keyText);
 }
 
 std::string EncodeStoredList(const BlowfishState& key, std::string_view plain) {
@@ -66,6 +292,13 @@ std::string DecodeStoredList(const BlowfishState& key, std::string_view stored) 
     return FromAnsi(std::string(plain.begin(), plain.end()));
 }
 
+struct AccountStore::Decoded {
+    Trust trust = Trust::kUntrusted;
+    // Trusted or out of step: the three lists. Untrusted: only the username list, deciphered
+    // whatever it gives, for the letter test.
+    PlainLists plain;
+};
+
 AccountStore::AccountStore(StoreKeySource& keys) : keys_(keys) {}
 
 void AccountStore::SetStoreKey(std::string_view keyText) {
@@ -75,92 +308,192 @@ void AccountStore::SetStoreKey(std::string_view keyText) {
     (void)InitialiseKey(cipher_, storeKey_);
 }
 
-Result<SaveReport> AccountStore::SaveUserDetails(const WindowEntry& window) {
-    SaveReport report;
-    lists_ = PlainLists{};
-    const auto keyText = keys_.FileTimeKeyText();
-    if (!keyText) {
-        return Status::Fail(kFiletimeErrorMessage);
+AccountStore::Decoded AccountStore::Decode(const PlainLists& stored) {
+    Decoded decoded;
+    if (NothingStored(stored)) {
+        decoded.trust = Trust::kTrusted;
+        return decoded;
     }
-    // Saving always enciphers under the first way's key.
-    SetStoreKey(*keyText);
+    const auto usernames = DecodeWhole(cipher_, stored.usernameList);
+    const auto passwords = DecodeWhole(cipher_, stored.passwordList);
+    const auto pins = DecodeWhole(cipher_, stored.pinList);
+    const bool whole = usernames && passwords && pins && !usernames->empty() &&
+                       usernames->front() != ',' && usernames->find(",,") == std::string::npos;
+    if (!whole) {
+        decoded.plain.usernameList = stored.usernameList.empty()
+                                         ? std::string()
+                                         : DecodeStoredList(cipher_, stored.usernameList);
+        return decoded;
+    }
+    const std::size_t count = Entries(*usernames);
+    const bool inStep = (passwords->empty() || Entries(*passwords) == count) &&
+                        (pins->empty() || Entries(*pins) == count);
+    decoded.trust = inStep ? Trust::kTrusted : Trust::kOutOfStep;
+    decoded.plain = {*usernames, *passwords, *pins};
+    return decoded;
+}
 
+AccountList AccountStore::OurAccounts(const WindowEntry& window, SaveReport& report) const {
+    auto note = [](NotStored& field, NotStored why) {
+        if (field == NotStored::kNo) {
+            field = why;
+        }
+    };
+    AccountList ours;
     // Slot 100 is never stored, so at most 99 accounts are (a new one goes after the last).
-    for (int slot = 0; slot < kStoredSlots; ++slot) {
+    for (std::size_t slot = 0; slot < static_cast<std::size_t>(kStoredSlots); ++slot) {
         const std::string& username = tables_.savedUsernames[slot];
         if (username.empty()) {
             continue;
         }
-        // A comma would split the lists out of step on reading: such an account is left out,
-        // such a password is not saved, such a PIN is stored empty.
-        if (HasComma(username)) {
-            report.usernameLeftOut = true;
+        if (const NotStored why = Unstorable(username); why != NotStored::kNo) {
+            note(report.username, why);
             continue;
         }
-        std::string password = tables_.savedPasswords[slot];
-        std::string pin = tables_.savedPins[slot];
+        Account account{username, tables_.savedPasswords[slot], tables_.savedPins[slot]};
         if (username == window.username) {
-            password = window.savePassword ? window.password : kNoPasswordMarker;
-            pin = window.pin;
+            account.password = window.savePassword ? window.password : kNoPasswordMarker;
+            account.pin = window.pin;
         }
-        if (HasComma(password)) {
-            password = kNoPasswordMarker;
-            report.passwordNotSaved = true;
+        if (const NotStored why = Unstorable(account.password); why != NotStored::kNo) {
+            account.password = kNoPasswordMarker;
+            note(report.password, why);
         }
-        if (HasComma(pin)) {
-            pin.clear();
-            report.pinNotSaved = true;
+        if (const NotStored why = Unstorable(account.pin); why != NotStored::kNo) {
+            account.pin.clear();
+            note(report.pin, why);
         }
-        lists_.usernameList += username + ",";
-        lists_.passwordList += password + ",";
-        lists_.pinList += pin + ",";
+        ours.push_back(std::move(account));
+    }
+    return ours;
+}
+
+Result<SaveReport> AccountStore::SaveUserDetails(const WindowEntry& window,
+                                                 const std::optional<LoginSettings>& settings) {
+    SaveReport report;
+    const auto keyText = keys_.FileTimeKeyText();
+    if (!keyText) {
+        return Status::Fail(kFiletimeErrorMessage);
+    }
+    const AccountList ours = OurAccounts(window, report);
+
+    RegistryTransaction saving(kSettingsRoot, kSettingsKeyNoSlash, TransactionKind::kWrite,
+                               lockWait_);
+    if (!saving.ok()) {
+        report.failure = StoreFailureText(saving.status(), lockWait_);
+        return report;
+    }
+    // The store as it is now: another launcher may have saved since this one read it.
+    const PlainLists stored = ReadStoredLists();
+    AccountList theirs;
+    if (!NothingStored(stored)) {
+        SetStoreKey(*keyText);
+        Decoded now = Decode(stored);
+        if (now.trust != Trust::kTrusted) {
+            if (const auto secondKeyText = keys_.DateCreatedKeyText()) {
+                SetStoreKey(*secondKeyText);
+                if (Decoded second = Decode(stored); second.trust == Trust::kTrusted) {
+                    now = std::move(second);
+                }
+            }
+        }
+        if (now.trust == Trust::kTrusted) {
+            theirs = Zip(now.plain);
+        } else {
+            KeepUnreadable(stored);
+        }
+    }
+    const AccountList merged = MergeAccounts(known_, ours, theirs);
+    if (settings) {
+        WriteLoginSettings(*settings);
     }
 
-    lists_.usernameList = EncodeStoredList(cipher_, lists_.usernameList);
-    WriteRegistryString(kSettingsRoot, kSettingsKey, kUsernameValue, lists_.usernameList);
-    lists_.passwordList = EncodeStoredList(cipher_, lists_.passwordList);
-    WriteRegistryString(kSettingsRoot, kSettingsKey, kPasswordValue, lists_.passwordList);
-    lists_.pinList = EncodeStoredList(cipher_, lists_.pinList);
-    WriteRegistryString(kSettingsRoot, kSettingsKey, kPinValue, lists_.pinList);
+    // Saving always enciphers under the first way's key.
+    SetStoreKey(*keyText);
+    const PlainLists plain = Join(merged);
+    const PlainLists written{EncodeStoredList(cipher_, plain.usernameList),
+                             EncodeStoredList(cipher_, plain.passwordList),
+                             EncodeStoredList(cipher_, plain.pinList)};
+    WriteRegistryString(kSettingsRoot, kSettingsKey, kUsernameValue, written.usernameList);
+    WriteRegistryString(kSettingsRoot, kSettingsKey, kPasswordValue, written.passwordList);
+    WriteRegistryString(kSettingsRoot, kSettingsKey, kPinValue, written.pinList);
+    if (const std::int32_t outcome = saving.Commit(); outcome != kErrorSuccess) {
+        report.failure = StoreFailureText(outcome, lockWait_);
+        return report;
+    }
+    lists_ = written;
+    // The tables stay as they are, so what they hold is the base of the next save; accounts
+    // another launcher added are not in them and are kept again then.
+    known_ = ours;
     return report;
 }
 
 Result<StoredAccounts> AccountStore::ReadAccounts() {
     StoredAccounts accounts;
-    const std::string storedUsernames = ReadSetting(kUsernameValue);
-    const std::string storedPasswords = ReadSetting(kPasswordValue);
-    const std::string storedPins = ReadSetting(kPinValue);
-
+    PlainLists stored;
+    std::int32_t readOutcome = kErrorSuccess;
+    {
+        RegistryTransaction reading(kSettingsRoot, kSettingsKeyNoSlash, TransactionKind::kRead,
+                                    lockWait_);
+        stored = ReadStoredLists();
+        readOutcome = reading.Commit();
+    }
     const auto keyText = keys_.FileTimeKeyText();
     if (!keyText) {
         return Status::Fail(kFiletimeErrorMessage);
     }
-    SetStoreKey(*keyText);
-    // An empty stored list leaves the plain list as it is.
-    if (!storedUsernames.empty()) {
-        lists_.usernameList = DecodeStoredList(cipher_, storedUsernames);
+    if (readOutcome != kErrorSuccess) {
+        // Nothing is known of the store: the list and the tables stay as they are, and the next
+        // save keeps whatever the store holds.
+        accounts.problem = StoredAccounts::Problem::kReadFailed;
+        accounts.message =
+            "The saved accounts could not be read: " + StoreFailureText(readOutcome, lockWait_) +
+            ". Nothing stored was changed.";
+        return accounts;
     }
-    // Usernames that do not begin with a letter were deciphered under the wrong key: try the
-    // creation time in local time, under which older stores were written.
-    if (!PassesLetterTest(lists_.usernameList)) {
+
+    SetStoreKey(*keyText);
+    const Decoded first = Decode(stored);
+    std::optional<Decoded> chosen;
+    bool outOfStep = first.trust == Trust::kOutOfStep;
+    if (first.trust == Trust::kTrusted && PassesLetterTest(first.plain.usernameList)) {
+        chosen = first;
+    } else {
+        // Usernames that do not begin with a letter, or a decode that is not whole, may have
+        // been written under the creation time in local time, as older stores were.
         const auto secondKeyText = keys_.DateCreatedKeyText();
-        if (!secondKeyText) {
+        if (!secondKeyText && !PassesLetterTest(first.plain.usernameList)) {
             return Status::Fail(
                 "The saved accounts cannot be read: the creation date of the launcher's own "
                 "program file is not available.");
         }
-        SetStoreKey(*secondKeyText);
-        if (!storedUsernames.empty()) {
-            lists_.usernameList = DecodeStoredList(cipher_, storedUsernames);
+        if (secondKeyText) {
+            SetStoreKey(*secondKeyText);
+            Decoded second = Decode(stored);
+            outOfStep = outOfStep || second.trust == Trust::kOutOfStep;
+            if (second.trust == Trust::kTrusted) {
+                chosen = std::move(second);
+            } else if (first.trust == Trust::kTrusted) {
+                // A trusted decode is never replaced by one that is not ("1alpha,": read right
+                // under the first key, it only fails the letter test).
+                chosen = first;
+                SetStoreKey(*keyText);
+            }
         }
     }
+    if (!chosen) {
+        // Neither shown nor touched: the next save keeps them under names of their own.
+        lists_ = {};
+        known_.clear();
+        accounts.loginEnabled = false;
+        accounts.problem = StoredAccounts::Problem::kUnreadable;
+        accounts.message =
+            std::string(outOfStep ? kOutOfStepMessage : kWrongKeyMessage) + kUnreadableTail;
+        return accounts;
+    }
+    lists_ = std::move(chosen->plain);
     accounts.loginEnabled = PassesLetterTest(lists_.usernameList);
-    if (!storedPasswords.empty()) {
-        lists_.passwordList = DecodeStoredList(cipher_, storedPasswords);
-    }
-    if (!storedPins.empty()) {
-        lists_.pinList = DecodeStoredList(cipher_, storedPins);
-    }
+    known_ = Zip(lists_);
 
     const auto usernames = SplitAtCommas(lists_.usernameList);
     const auto passwords = SplitAtCommas(lists_.passwordList);
@@ -214,16 +547,6 @@ bool AccountStore::SavePasswordsSetting() const {
     char* end = nullptr;
     const double value = std::strtod(text.c_str(), &end);
     return *end == '\0' && value == 1.0;
-}
-
-void AccountStore::WriteLoginSettings(const LoginSettings& settings) {
-    WriteRegistryString(kSettingsRoot, kSettingsKey, kCreatePageValue, settings.createPage);
-    WriteRegistryString(kSettingsRoot, kSettingsKey, kIgnoreMenuBarValue, settings.ignoreMenuBar);
-    WriteRegistryString(kSettingsRoot, kSettingsKey, kSavePasswordsValue,
-                        std::string(settings.savePasswords ? "1" : "0"));
-    WriteRegistryString(
-        kSettingsRoot, kSettingsKey, kSslValue,
-        settings.useEncryption ? TaggedValue(*settings.useEncryption) : TaggedValue());
 }
 
 }  // namespace vellamark

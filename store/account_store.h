@@ -1,6 +1,8 @@
 #pragma once
 
 #include <array>
+#include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -66,21 +68,49 @@ public:
 // The message shown when the program file's times cannot be read; the program then ends.
 inline constexpr char kFiletimeErrorMessage[] = "Filetime error";
 
-// What a save left out. An entry holding a comma cannot be stored (it would split the lists
-// out of step): such a username is left out, such a password is stored as the marker, such a
-// PIN is stored empty, and the caller is told so it can say so once.
+// How long the window waits for the store when another program (another launcher, or
+// vellamark-reg) holds it: long enough for another launcher's save, short enough that the window
+// is never frozen for more than a moment. The wait ends in a message, never in a hang.
+inline constexpr std::chrono::milliseconds kStoreLockWait{3000};
+
+// Why an entry was not stored as it was typed. An entry holding a comma would split the lists
+// out of step on reading; one with a character the system's code page lacks (Windows) would be
+// stored altered; one with a control character would make the lists read as deciphered under a
+// wrong key. Such a username is left out, such a password is stored as the marker, such a PIN
+// is stored empty; the login itself uses the text as typed.
+enum class NotStored { kNo, kComma, kOutsideCodePage, kControlCharacter };
+
+// What a save did. failure is empty when the lists were written; otherwise nothing was written
+// and it says why in a few words ("the disk is full").
 struct SaveReport {
-    bool usernameLeftOut = false;
-    bool passwordNotSaved = false;
-    bool pinNotSaved = false;
+    NotStored username = NotStored::kNo;
+    NotStored password = NotStored::kNo;
+    NotStored pin = NotStored::kNo;
+    std::string failure;
 };
 
 // The saved accounts as read back: the username list's entries in order (entry k is slot k)
 // and whether the usernames passed the letter test, which decides the "Login" button.
 struct StoredAccounts {
+    enum class Problem {
+        kNone,
+        kReadFailed,  // the store could not be read (locked, say): nothing shown, nothing lost
+        kUnreadable,  // the lists do not decipher under either key: kept, never shown
+    };
     bool loginEnabled = true;
     std::vector<std::string> entries;
+    Problem problem = Problem::kNone;
+    std::string message;  // for the user, when there is a problem
 };
+
+// One account as the lists hold it.
+struct Account {
+    std::string username;
+    std::string password;
+    std::string pin;
+    friend bool operator==(const Account&, const Account&) = default;
+};
+using AccountList = std::vector<Account>;
 
 // The login settings the Login command stores, in the order it stores them.
 struct LoginSettings {
@@ -92,6 +122,13 @@ struct LoginSettings {
 
 // The saved accounts and settings of this user: the account tables, the plain lists, the store
 // key and a cipher state of its own, over the registry routines and the settings key.
+//
+// A decode is trusted by its structure alone, never by its first letter: every stored list
+// whole blocks of hexadecimal text, valid padding, text of the code page without control
+// characters, each entry closed by a comma, no empty username, and the three lists agreeing in
+// entry count (an empty password or PIN list aside). Under a wrong key a list passes all that
+// about once in 10^5 tries on Windows' single-byte code pages, and all three together
+// practically never. The letter test still decides the "Login" button.
 class AccountStore {
 public:
     explicit AccountStore(StoreKeySource& keys);
@@ -103,15 +140,27 @@ public:
     [[nodiscard]] const PlainLists& Lists() const { return lists_; }
     [[nodiscard]] const Bytes& StoreKey() const { return storeKey_; }
 
-    // The reading half of CreateDropDown: reads the three stored lists, sets the key (the
-    // second way when the first fails the letter test), fills the tables and gives the list.
-    // Fails with the message to show before the program ends: "Filetime error", or that the
-    // creation date for the second way is not available.
+    // How long the store's transactions wait for another program (kStoreLockWait).
+    [[nodiscard]] std::chrono::milliseconds LockWait() const { return lockWait_; }
+    void SetLockWait(std::chrono::milliseconds wait) { lockWait_ = wait; }
+
+    // The reading half of CreateDropDown, as one read of the store: reads the three stored
+    // lists, sets the key (the second way when the first decode fails the letter test or is not
+    // trusted), fills the tables from the trusted decode and gives the list. Lists that no key
+    // deciphers are neither shown nor touched: the list is empty, "Login" disabled, and the
+    // message says why and that they are kept. Fails with the message to show before the
+    // program ends: "Filetime error", or that the creation date for the second way is missing.
     [[nodiscard]] Result<StoredAccounts> ReadAccounts();
 
     // Builds the three lists from the tables and the window's entry and writes them enciphered
-    // under the first way's key. Fails with "Filetime error", having written nothing.
-    [[nodiscard]] Result<SaveReport> SaveUserDetails(const WindowEntry& window);
+    // under the first way's key, with the login settings when given, as one transaction. Inside
+    // it the stored lists are read again: accounts another launcher saved since this one last
+    // read or wrote them are kept (this window's own changes and removals win), and lists no key
+    // deciphers are first kept under names of their own ("username.unreadable-<UTC time>", and
+    // the same for "password" and "pin"). Nothing is written when the transaction fails; the
+    // report says why. Fails with "Filetime error", having written nothing.
+    [[nodiscard]] Result<SaveReport> SaveUserDetails(
+        const WindowEntry& window, const std::optional<LoginSettings>& settings = std::nullopt);
 
     // The settings key, created empty when it is missing.
     void EnsureSettingsKey();
@@ -120,18 +169,36 @@ public:
     [[nodiscard]] bool IgnoreMenuBarSetting() const;
     // "savepasswords" reads as the number 1 ("1", " 1 ", "1.0").
     [[nodiscard]] bool SavePasswordsSetting() const;
-    // The four settings the Login command writes, in their order.
-    void WriteLoginSettings(const LoginSettings& settings);
 
 private:
+    struct Decoded;
+
     void SetStoreKey(std::string_view keyText);
+    [[nodiscard]] Decoded Decode(const PlainLists& stored);
+    [[nodiscard]] AccountList OurAccounts(const WindowEntry& window, SaveReport& report) const;
 
     StoreKeySource& keys_;
     AccountTables tables_;
     PlainLists lists_;
     Bytes storeKey_;
     BlowfishState cipher_;
+    std::chrono::milliseconds lockWait_ = kStoreLockWait;
+    // The accounts the tables held when this window last read them from the store or wrote them
+    // to it: what this window's own changes, and another launcher's, are told apart by. Empty
+    // when nothing was read.
+    AccountList known_;
 };
+
+// Why the store failed (an error code of its transaction), in a few words for a message: "the
+// disk is full", or that another program held it past the wait.
+[[nodiscard]] std::string StoreFailureText(std::int32_t code, std::chrono::milliseconds wait);
+
+// Three-way merge of the saved accounts, an account being its username (and which occurrence
+// of it): base is what this window read, ours what it now holds, theirs what the store holds
+// now. An account this window changed, added or removed is taken from ours; any other from
+// theirs, including those another launcher added (at the end, in their order) or removed.
+[[nodiscard]] AccountList MergeAccounts(const AccountList& base, const AccountList& ours,
+                                        const AccountList& theirs);
 
 // A list passes when empty or when its first character is a letter a..z / A..Z.
 [[nodiscard]] bool PassesLetterTest(std::string_view list);

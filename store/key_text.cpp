@@ -44,21 +44,6 @@ std::optional<std::string> RenderKeyText(std::int64_t unixSeconds, bool utc,
            twoDigits(parts->hour) + twoDigits(parts->minute) + twoDigits(parts->second);
 }
 
-std::string KeyTextCharacters(std::string_view utf8) {
-    std::string characters;
-    characters.reserve(utf8.size());
-    for (const char c : utf8) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            characters.push_back(c);
-        } else if ((byte & 0xC0) != 0x80) {
-            // The first byte of a character; its continuation bytes add nothing.
-            characters.push_back('?');
-        }
-    }
-    return characters;
-}
-
 ExecutableKeySource::ExecutableKeySource(std::string programFolder)
     : programFolder_(std::move(programFolder)) {}
 

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "platform/local_time.h"
 #include "store/account_store.h"
@@ -27,12 +26,6 @@ inline constexpr std::int64_t kFileTimeToUnixSeconds = 11644473600;
 // local time zone. nullopt when the moment cannot be represented.
 [[nodiscard]] std::optional<std::string> RenderKeyText(std::int64_t unixSeconds, bool utc,
                                                        const DateNames& names = {});
-
-// The key text as the key derivation reads it: one character for each character, so a name
-// with letters outside ASCII (each several UTF-8 bytes) gives a key of the same length as the
-// same name held as 16-bit characters. Every such letter becomes "?", which reads as no
-// hexadecimal digit, as the letter itself would.
-[[nodiscard]] std::string KeyTextCharacters(std::string_view utf8);
 
 // Key texts from the launcher's program file in the given folder ("vellamark", "vellamark.exe"
 // on Windows), rendered with the user's locale's names.

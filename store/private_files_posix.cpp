@@ -57,6 +57,9 @@ Status MakePrivateFolder(const fs::path& folder) {
 // files take the mode of the database file.
 Status MakePrivateFile(const fs::path& file) {
     const OwnedFd fd(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!fd.Valid() && errno == EISDIR) {
+        return Status::Fail(file.string() + " is a folder, not a file");
+    }
     if (!fd.Valid()) {
         return Status::Fail("cannot open " + file.string() + ": " + ErrnoText());
     }

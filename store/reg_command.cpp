@@ -10,6 +10,7 @@
 #include "cipher/hex_text.h"
 #include "platform/result.h"
 #include "platform/text.h"
+#include "store/registry.h"
 
 namespace vellamark {
 namespace {
@@ -63,8 +64,12 @@ std::string ErrorText(std::int32_t code) {
             return "ERROR: The registry is busy; try again.";
         case kErrorBadPathname:
             return "ERROR: Invalid key name.";
-        default:
-            return "ERROR: The registry call failed with error " + std::to_string(code) + ".";
+        default: {
+            std::string text = RegistryErrorText(code);
+            text.front() =
+                static_cast<char>(std::toupper(static_cast<unsigned char>(text.front())));
+            return "ERROR: " + text + ".";
+        }
     }
 }
 
@@ -84,18 +89,22 @@ std::string DataText(const RegistryValueEntry& value) {
         case kRegExpandSz:
             return FromAnsi(std::string(data.begin(), std::find(data.begin(), data.end(), 0)));
         case kRegMultiSz: {
-            // Entries end with NUL and the list with a second one; reg joins them with "\0".
-            std::string text;
-            auto start = data.begin();
-            while (start != data.end() && *start != 0) {
-                const auto end = std::find(start, data.end(), 0);
-                if (!text.empty()) {
-                    text += "\\0";
-                }
-                text += FromAnsi(std::string(start, end));
-                start = end == data.end() ? end : end + 1;
+            // Entries end with NUL and the list with a second one. reg shows every entry, empty
+            // ones too, joined with "\0", up to the closing NULs.
+            auto end = data.end();
+            while (end != data.begin() && *(end - 1) == 0) {
+                --end;
             }
-            return text;
+            std::string text;
+            for (auto start = data.begin();;) {
+                const auto stop = std::find(start, end, 0);
+                text += FromAnsi(std::string(start, stop));
+                if (stop == end) {
+                    return text;
+                }
+                text += "\\0";
+                start = stop + 1;
+            }
         }
         case kRegDword: {
             char hex[16];
@@ -286,10 +295,25 @@ int Query(const Command& command, RegistryBackend& backend, std::ostream& out, s
             return Fail(err, kNotFound);
         }
     }
-    out << command.keyText << "\n";
-    for (const auto& value : values) {
-        out << "    " << (value.name.empty() ? "(Default)" : value.name) << "    "
-            << KindText(value.kind) << "    " << DataText(value) << "\n";
+    // As reg lays it out: a blank line; the key and its values, and a blank line, when it has
+    // values; then each subkey's full name (not for one value).
+    std::vector<std::string> subkeys;
+    if (!command.valueName) {
+        if (const auto rc = backend.EnumSubkeys(key.handle(), subkeys); rc != kErrorSuccess) {
+            return Fail(err, ErrorText(rc));
+        }
+    }
+    out << "\n";
+    if (!values.empty()) {
+        out << command.keyText << "\n";
+        for (const auto& value : values) {
+            out << "    " << (value.name.empty() ? "(Default)" : value.name) << "    "
+                << KindText(value.kind) << "    " << DataText(value) << "\n";
+        }
+        out << "\n";
+    }
+    for (const auto& subkey : subkeys) {
+        out << command.keyText << "\\" << subkey << "\n";
     }
     return 0;
 }
@@ -378,6 +402,11 @@ int Delete(const Command& command, RegistryBackend& backend, std::istream& in, s
 }
 
 }  // namespace
+
+StoreAccess RegCommandAccess(const std::vector<std::string>& args) {
+    const std::string verb = args.empty() ? std::string() : Upper(args[0]);
+    return verb == "ADD" || verb == "DELETE" ? StoreAccess::kReadWrite : StoreAccess::kReadOnly;
+}
 
 int RunRegCommand(const std::vector<std::string>& args, RegistryBackend& backend, std::istream& in,
                   std::ostream& out, std::ostream& err) {

@@ -18,6 +18,44 @@ std::int32_t gLastRegistryResult = 0;
 std::shared_ptr<RegistryBackend> gBackend;
 std::string gStoreProblem;
 
+// The open transaction, if any.
+struct OpenTransaction {
+    int depth = 0;  // 0: none open
+    bool begun = false;
+    bool write = false;
+    std::int32_t status = kErrorSuccess;
+    std::shared_ptr<RegistryBackend> backend;
+};
+OpenTransaction gTransaction;
+
+// Inside a transaction that failed, the routines make no call at all.
+bool Skipped() {
+    if (gTransaction.depth > 0 && gTransaction.status != kErrorSuccess) {
+        gLastRegistryResult = gTransaction.status;
+        return true;
+    }
+    return false;
+}
+
+// Keeps rc as the last result. Inside a transaction a failure spoils it: a read that failed
+// (not merely found nothing) in any transaction, a write in a write transaction. A write that
+// fails inside a read one only has no effect.
+void NoteRead(std::int32_t rc) {
+    gLastRegistryResult = rc;
+    if (gTransaction.depth > 0 && gTransaction.status == kErrorSuccess && rc != kErrorSuccess &&
+        rc != kErrorFileNotFound) {
+        gTransaction.status = rc;
+    }
+}
+
+void NoteWrite(std::int32_t rc) {
+    gLastRegistryResult = rc;
+    if (gTransaction.depth > 0 && gTransaction.write && gTransaction.status == kErrorSuccess &&
+        rc != kErrorSuccess) {
+        gTransaction.status = rc;
+    }
+}
+
 std::string_view TrimSpaces(std::string_view text) {
     const auto first = text.find_first_not_of(' ');
     if (first == std::string_view::npos) {
@@ -64,10 +102,92 @@ std::int32_t LastRegistryResult() {
     return gLastRegistryResult;
 }
 
+RegistryTransaction::RegistryTransaction(RegistryRoot root, const std::string& keyPath,
+                                         TransactionKind kind, std::chrono::milliseconds wait) {
+    if (gTransaction.depth > 0) {
+        ++gTransaction.depth;
+        return;
+    }
+    outermost_ = true;
+    const bool write = kind == TransactionKind::kWrite;
+    auto& backend = CurrentRegistryBackend();
+    const std::int32_t rc = backend.BeginTransaction(root, keyPath, write, wait);
+    gTransaction = {1, rc == kErrorSuccess, write, rc, gBackend};
+    gLastRegistryResult = rc;
+}
+
+RegistryTransaction::~RegistryTransaction() {
+    if (ended_) {
+        return;
+    }
+    if (!outermost_) {
+        --gTransaction.depth;
+        return;
+    }
+    if (gTransaction.begun) {
+        (void)gTransaction.backend->RollbackTransaction();
+    }
+    gTransaction = {};
+}
+
+std::int32_t RegistryTransaction::status() const {
+    return ended_ ? outcome_ : gTransaction.status;
+}
+
+std::int32_t RegistryTransaction::Commit() {
+    if (ended_) {
+        return outcome_;
+    }
+    ended_ = true;
+    outcome_ = gTransaction.status;
+    if (!outermost_) {
+        --gTransaction.depth;
+        return outcome_;
+    }
+    if (gTransaction.begun) {
+        if (outcome_ == kErrorSuccess) {
+            outcome_ = gTransaction.backend->CommitTransaction();
+        } else {
+            (void)gTransaction.backend->RollbackTransaction();
+        }
+    }
+    gLastRegistryResult = outcome_;
+    gTransaction = {};
+    return outcome_;
+}
+
+std::string RegistryErrorText(std::int32_t code) {
+    switch (code) {
+        case kErrorSuccess:
+            return "no error";
+        case kErrorBusy:
+            return "another program holds the settings store";
+        case kErrorDiskFull:
+            return "the disk is full";
+        case kErrorAccessDenied:
+            return "the settings store, or its folder, may not be written";
+        case kErrorWriteProtect:
+            return "the disk is write-protected";
+        case kErrorBadDatabase:
+            return "the settings store is damaged";
+        case kErrorRegistryIoFailed:
+            return "the settings store could not be read or written";
+        case kErrorFileNotFound:
+            return "the settings key is missing";
+        case kErrorMoreData:
+            return "a stored value is larger than the launcher reads";
+        default:
+            return "the registry reported error " + std::to_string(code);
+    }
+}
+
 bool RegistryKeyExists(RegistryRoot root, const std::string& keyPath) {
+    if (Skipped()) {
+        return false;
+    }
     auto& backend = CurrentRegistryBackend();
     RegistryHandle handle = 0;
-    gLastRegistryResult = backend.OpenKey(root, keyPath, handle);
+    NoteRead(backend.OpenKey(root, keyPath, handle));
     // The handle decides, not the open's return code.
     const bool exists = handle != 0;
     gLastRegistryResult = backend.CloseKey(handle);
@@ -76,24 +196,26 @@ bool RegistryKeyExists(RegistryRoot root, const std::string& keyPath) {
 
 TaggedValue ReadRegistryString(RegistryRoot root, const std::string& keyPath,
                                const std::string& valueName) {
+    if (Skipped()) {
+        return std::string();
+    }
     auto& backend = CurrentRegistryBackend();
     RegistryHandle handle = 0;
     std::uint32_t size = 0;
     std::uint32_t kind = kRegNone;
     TaggedValue result = std::string();
-    gLastRegistryResult = backend.OpenKey(root, keyPath, handle);
+    NoteRead(backend.OpenKey(root, keyPath, handle));
     if (handle != 0) {
         // A missing value leaves the kind at 0, which reads as empty text below.
-        gLastRegistryResult = backend.QueryValue(handle, valueName, kind, nullptr, size);
+        NoteRead(backend.QueryValue(handle, valueName, kind, nullptr, size));
         if (kind == kRegSz && size > kLargestText) {
             // Far beyond any setting: read as empty text rather than allocate without bound.
-            gLastRegistryResult = kErrorMoreData;
+            NoteRead(kErrorMoreData);
         } else if (kind == kRegSz) {
             std::vector<std::uint8_t> buffer(size, ' ');
             std::uint32_t secondKind = kRegNone;
             std::uint32_t filled = size;
-            gLastRegistryResult =
-                backend.QueryValue(handle, valueName, secondKind, buffer.data(), filled);
+            NoteRead(backend.QueryValue(handle, valueName, secondKind, buffer.data(), filled));
             if (gLastRegistryResult == kErrorSuccess) {
                 // Another process may have shortened the value between the two queries.
                 buffer.resize(std::min(filled, size));
@@ -103,7 +225,7 @@ TaggedValue ReadRegistryString(RegistryRoot root, const std::string& keyPath,
         } else if (kind == kRegDword) {
             std::uint8_t number[4] = {};
             std::uint32_t numberSize = sizeof number;
-            gLastRegistryResult = backend.QueryValue(handle, valueName, kind, number, numberSize);
+            NoteRead(backend.QueryValue(handle, valueName, kind, number, numberSize));
             if (gLastRegistryResult == kErrorSuccess) {
                 // REG_DWORD is little-endian on every platform the registry runs on.
                 const std::uint32_t value =
@@ -119,23 +241,29 @@ TaggedValue ReadRegistryString(RegistryRoot root, const std::string& keyPath,
 
 void WriteRegistryString(RegistryRoot root, const std::string& keyPath,
                          const std::string& valueName, const TaggedValue& value) {
+    if (Skipped()) {
+        return;
+    }
     auto& backend = CurrentRegistryBackend();
     RegistryHandle handle = 0;
-    gLastRegistryResult = backend.CreateKey(root, keyPath, handle);
+    NoteWrite(backend.CreateKey(root, keyPath, handle));
     // The length is that of the ANSI bytes plus the closing NUL: a character count would cut
     // the text short in a multi-byte code page.
     const std::string ansi = ToAnsi(TrimSpaces(TaggedValueText(value)));
     std::vector<std::uint8_t> data(ansi.begin(), ansi.end());
     data.push_back(0);
-    gLastRegistryResult = backend.SetValue(handle, valueName, kRegSz, data.data(),
-                                           static_cast<std::uint32_t>(data.size()));
+    NoteWrite(backend.SetValue(handle, valueName, kRegSz, data.data(),
+                               static_cast<std::uint32_t>(data.size())));
     gLastRegistryResult = backend.CloseKey(handle);
 }
 
 void CreateRegistryKey(RegistryRoot root, const std::string& keyPath) {
+    if (Skipped()) {
+        return;
+    }
     auto& backend = CurrentRegistryBackend();
     RegistryHandle handle = 0;
-    gLastRegistryResult = backend.CreateKey(root, keyPath, handle);
+    NoteWrite(backend.CreateKey(root, keyPath, handle));
     gLastRegistryResult = backend.CloseKey(handle);
 }
 

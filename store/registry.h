@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -28,6 +29,40 @@ void WriteRegistryString(RegistryRoot root, const std::string& keyPath,
                          const std::string& valueName, const TaggedValue& value);
 void CreateRegistryKey(RegistryRoot root, const std::string& keyPath);
 [[nodiscard]] std::int32_t LastRegistryResult();
+
+enum class TransactionKind { kRead, kWrite };
+
+// While one is open, the routines' calls are one transaction of the store: a write one takes
+// effect at Commit as a whole or not at all, and no other process's transaction runs in between;
+// a read one sees the store at one moment. When it cannot begin (another process holds the
+// store past `wait`, say), or once a call inside it has failed (a write, in a write one; a read,
+// in either), the routines do nothing until it ends: reads give empty text, writes are not made,
+// LastRegistryResult and status() say why. A transaction opened inside another joins it, kind
+// and all. It lives on one thread, begun and ended there.
+class RegistryTransaction {
+public:
+    RegistryTransaction(RegistryRoot root, const std::string& keyPath, TransactionKind kind,
+                        std::chrono::milliseconds wait);
+    // Rolls back what was not committed.
+    ~RegistryTransaction();
+    RegistryTransaction(const RegistryTransaction&) = delete;
+    RegistryTransaction& operator=(const RegistryTransaction&) = delete;
+
+    // kErrorSuccess while every call in it went well; otherwise the first error.
+    [[nodiscard]] std::int32_t status() const;
+    [[nodiscard]] bool ok() const { return status() == kErrorSuccess; }
+    // Ends it: commits when every call went well, rolls back otherwise, and gives the outcome.
+    // A joined one ends nothing (the outermost does) and gives the status so far.
+    [[nodiscard]] std::int32_t Commit();
+
+private:
+    bool outermost_ = false;
+    bool ended_ = false;
+    std::int32_t outcome_ = kErrorSuccess;
+};
+
+// What an error code of the store means, in a few words ("the disk is full").
+[[nodiscard]] std::string RegistryErrorText(std::int32_t code);
 
 // The backend the routines work on, and what RegistryStoreProblem then says. Until one is set,
 // the first call opens this user's store (the SQLite database on Linux, the registry on Windows).

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -31,13 +32,19 @@ inline constexpr std::int32_t kErrorSuccess = 0;
 inline constexpr std::int32_t kErrorFileNotFound = 2;
 inline constexpr std::int32_t kErrorAccessDenied = 5;
 inline constexpr std::int32_t kErrorInvalidHandle = 6;
+inline constexpr std::int32_t kErrorWriteProtect = 19;
 inline constexpr std::int32_t kErrorInvalidParameter = 87;
+inline constexpr std::int32_t kErrorDiskFull = 112;
 inline constexpr std::int32_t kErrorBusy = 170;
 inline constexpr std::int32_t kErrorBadPathname = 161;
 inline constexpr std::int32_t kErrorMoreData = 234;
 inline constexpr std::int32_t kErrorBadDatabase = 1009;       // ERROR_BADDB
 inline constexpr std::int32_t kErrorRegistryIoFailed = 1016;  // ERROR_REGISTRY_IO_FAILED
 inline constexpr std::int32_t kErrorKeyDeleted = 1018;        // ERROR_KEY_DELETED
+
+// How a store is opened: for reading and writing, or (vellamark-reg's query) for reading only,
+// creating, changing and moving nothing.
+enum class StoreAccess { kReadWrite, kReadOnly };
 
 // One stored value as a backend enumerates it (for vellamark-reg).
 struct RegistryValueEntry {
@@ -70,9 +77,23 @@ public:
                                   std::uint32_t size) = 0;
     virtual std::int32_t CloseKey(RegistryHandle handle) = 0;
 
+    // One transaction over the values of the key at path: the calls made until CommitTransaction
+    // take effect together, or, after RollbackTransaction (or when the process dies first), not
+    // at all; and no other process's transaction on the store runs in between. write: the
+    // transaction changes values (a read one only sees them all at one moment). Waits at most
+    // `wait` for another process's transaction to end, then fails with kErrorBusy. One at a
+    // time, begun and ended on one thread.
+    virtual std::int32_t BeginTransaction(RegistryRoot root, const std::string& path, bool write,
+                                          std::chrono::milliseconds wait) = 0;
+    // Fails (having rolled back) when the changes cannot be made durable.
+    virtual std::int32_t CommitTransaction() = 0;
+    virtual std::int32_t RollbackTransaction() = 0;
+
     // For vellamark-reg.
     virtual std::int32_t EnumValues(RegistryHandle handle,
                                     std::vector<RegistryValueEntry>& values) = 0;
+    // The names of the key's subkeys, in the registry's order (by name, ignoring case).
+    virtual std::int32_t EnumSubkeys(RegistryHandle handle, std::vector<std::string>& names) = 0;
     virtual std::int32_t DeleteValue(RegistryHandle handle, const std::string& name) = 0;
     // Deletes the key with everything below it.
     virtual std::int32_t DeleteKeyTree(RegistryRoot root, const std::string& path) = 0;

@@ -1,11 +1,31 @@
 #include "store/sqlite_handles.h"
 
+#include <cerrno>
+
 #include "store/registry_backend.h"
 
 namespace vellamark {
 
-std::int32_t ErrorFromSqlite(int rc) {
-    switch (rc & 0xff) {
+std::int32_t ErrorFromSqlite(int rc, int systemErrno) {
+    // A journal that cannot be created in a read-only folder, a write to a full disk: the
+    // system's reason says more than SQLite's code.
+    const int primary = rc & 0xff;
+    if (primary == SQLITE_CANTOPEN || primary == SQLITE_IOERR || primary == SQLITE_READONLY ||
+        primary == SQLITE_FULL) {
+        switch (systemErrno) {
+            case EACCES:
+            case EPERM:
+                return kErrorAccessDenied;
+            case EROFS:
+                return kErrorWriteProtect;
+            case ENOSPC:
+            case EDQUOT:
+                return kErrorDiskFull;
+            default:
+                break;
+        }
+    }
+    switch (primary) {
         case SQLITE_OK:
         case SQLITE_DONE:
         case SQLITE_ROW:
@@ -20,6 +40,8 @@ std::int32_t ErrorFromSqlite(int rc) {
         case SQLITE_CORRUPT:
         case SQLITE_NOTADB:
             return kErrorBadDatabase;
+        case SQLITE_FULL:
+            return kErrorDiskFull;
         default:
             return kErrorRegistryIoFailed;
     }

@@ -11,8 +11,9 @@ namespace vellamark {
 
 // Owned SQLite handles: the connection, one prepared statement, one write transaction.
 
-// A SQLite result as the registry's error code for it.
-[[nodiscard]] std::int32_t ErrorFromSqlite(int rc);
+// A SQLite result as the registry's error code for it. systemErrno: the connection's last
+// system error (sqlite3_system_errno), which tells why a file could not be opened or written.
+[[nodiscard]] std::int32_t ErrorFromSqlite(int rc, int systemErrno = 0);
 // True for the results that say the file is no database or a damaged one.
 [[nodiscard]] bool IsDamage(int rc);
 // The connection's message for rc, or SQLite's text for the code when there is no connection.
@@ -68,13 +69,15 @@ private:
 
 // A write transaction taken up front (BEGIN IMMEDIATE), so two writers queue on the busy timeout
 // instead of one of them failing when it upgrades a read lock; rolled back unless committed.
+// Inside a transaction the caller already holds (joined), it begins and commits nothing: the
+// caller's transaction takes the change with the rest.
 class WriteTransaction {
 public:
-    explicit WriteTransaction(sqlite3* db) : db_(db) {
-        rc_ = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    explicit WriteTransaction(sqlite3* db, bool joined = false) : db_(db), joined_(joined) {
+        rc_ = joined_ ? SQLITE_OK : sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
     }
     ~WriteTransaction() {
-        if (rc_ == SQLITE_OK && !committed_) {
+        if (!joined_ && rc_ == SQLITE_OK && !committed_) {
             sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
         }
     }
@@ -83,6 +86,9 @@ public:
 
     [[nodiscard]] int beginResult() const { return rc_; }
     [[nodiscard]] int Commit() {
+        if (joined_) {
+            return SQLITE_OK;
+        }
         const int rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
         committed_ = rc == SQLITE_OK;
         return rc;
@@ -90,6 +96,7 @@ public:
 
 private:
     sqlite3* db_;
+    bool joined_;
     int rc_;
     bool committed_ = false;
 };

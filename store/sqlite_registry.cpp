@@ -1,7 +1,10 @@
 #include "store/sqlite_registry.h"
 
 #include <sqlite3.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <utility>
@@ -121,9 +124,9 @@ public:
             handle = NewHandle(*existing);
             return kErrorSuccess;
         }
-        WriteTransaction transaction(db_.get());
+        WriteTransaction transaction(db_.get(), inTransaction_);
         if (transaction.beginResult() != SQLITE_OK) {
-            return ErrorFromSqlite(transaction.beginResult());
+            return ErrorOf(transaction.beginResult());
         }
         std::int64_t id = kRootKeyId;
         for (const auto& name : names) {
@@ -133,15 +136,15 @@ public:
             insert.Bind(1, id);
             insert.Bind(2, name);
             if (const int rc = insert.Step(); rc != SQLITE_DONE) {
-                return ErrorFromSqlite(rc);
+                return ErrorOf(rc);
             }
             // The key was just inserted or was there already: not finding it means damage.
             if (const int rc = FindChild(id, name, id); rc != SQLITE_ROW) {
-                return ErrorFromSqlite(rc == SQLITE_DONE ? SQLITE_CORRUPT : rc);
+                return ErrorOf(rc == SQLITE_DONE ? SQLITE_CORRUPT : rc);
             }
         }
         if (const int rc = transaction.Commit(); rc != SQLITE_OK) {
-            return ErrorFromSqlite(rc);
+            return ErrorOf(rc);
         }
         handle = NewHandle(id);
         return kErrorSuccess;
@@ -163,7 +166,7 @@ public:
             return kErrorFileNotFound;
         }
         if (rc != SQLITE_ROW) {
-            return ErrorFromSqlite(rc);
+            return ErrorOf(rc);
         }
         const auto stored = find.Blob(1);
         kind = static_cast<std::uint32_t>(find.Int(0));
@@ -187,9 +190,9 @@ public:
         if (data == nullptr && size != 0) {
             return kErrorInvalidParameter;
         }
-        WriteTransaction transaction(db_.get());
+        WriteTransaction transaction(db_.get(), inTransaction_);
         if (transaction.beginResult() != SQLITE_OK) {
-            return ErrorFromSqlite(transaction.beginResult());
+            return ErrorOf(transaction.beginResult());
         }
         std::int64_t keyId = 0;
         if (const auto rc = LiveKey(handle, keyId); rc != kErrorSuccess) {
@@ -205,14 +208,67 @@ public:
         upsert.Bind(3, static_cast<std::int64_t>(kind));
         upsert.BindBlob(4, data, size);
         if (const int rc = upsert.Step(); rc != SQLITE_DONE) {
-            return ErrorFromSqlite(rc);
+            return ErrorOf(rc);
         }
-        return ErrorFromSqlite(transaction.Commit());
+        return ErrorOf(transaction.Commit());
     }
 
     std::int32_t CloseKey(RegistryHandle handle) override {
         std::lock_guard lock(mutex_);
         return handles_.erase(handle) == 1 ? kErrorSuccess : kErrorInvalidHandle;
+    }
+
+    // SQLite's own locking does it: a write transaction takes the write lock up front (BEGIN
+    // IMMEDIATE), a read one the shared lock; the busy timeout bounds the wait for either, and
+    // for the commit's exclusive lock. The rollback journal makes the commit all or nothing, also
+    // when the process dies.
+    std::int32_t BeginTransaction(RegistryRoot, const std::string&, bool write,
+                                  std::chrono::milliseconds wait) override {
+        std::lock_guard lock(mutex_);
+        if (inTransaction_) {
+            return kErrorInvalidParameter;
+        }
+        sqlite3_busy_timeout(db_.get(), static_cast<int>(wait.count()));
+        int rc = sqlite3_exec(db_.get(), write ? "BEGIN IMMEDIATE" : "BEGIN DEFERRED", nullptr,
+                              nullptr, nullptr);
+        if (rc == SQLITE_OK && !write) {
+            // A deferred transaction takes its lock at the first read: take it now, so that a
+            // store locked by another process fails here rather than in the middle.
+            Statement first(db_.get(), "SELECT count(*) FROM reg_keys WHERE id = 1");
+            if (const int read = first.Step(); read != SQLITE_ROW) {
+                rc = read;
+            }
+        }
+        if (rc != SQLITE_OK) {
+            const std::int32_t error = ErrorOf(rc);
+            EndTransaction("ROLLBACK");
+            return error;
+        }
+        inTransaction_ = true;
+        return kErrorSuccess;
+    }
+
+    std::int32_t CommitTransaction() override {
+        std::lock_guard lock(mutex_);
+        if (!inTransaction_) {
+            return kErrorInvalidParameter;
+        }
+        // An error inside the transaction (a full disk, say) may have rolled it back already.
+        const int rc = sqlite3_get_autocommit(db_.get())
+                           ? SQLITE_IOERR
+                           : sqlite3_exec(db_.get(), "COMMIT", nullptr, nullptr, nullptr);
+        const std::int32_t error = ErrorOf(rc);
+        EndTransaction("ROLLBACK");
+        return error;
+    }
+
+    std::int32_t RollbackTransaction() override {
+        std::lock_guard lock(mutex_);
+        if (!inTransaction_) {
+            return kErrorInvalidParameter;
+        }
+        EndTransaction("ROLLBACK");
+        return kErrorSuccess;
     }
 
     std::int32_t EnumValues(RegistryHandle handle,
@@ -230,14 +286,31 @@ public:
         while ((rc = all.Step()) == SQLITE_ROW) {
             values.push_back({all.Text(0), static_cast<std::uint32_t>(all.Int(1)), all.Blob(2)});
         }
-        return rc == SQLITE_DONE ? kErrorSuccess : ErrorFromSqlite(rc);
+        return rc == SQLITE_DONE ? kErrorSuccess : ErrorOf(rc);
+    }
+
+    std::int32_t EnumSubkeys(RegistryHandle handle, std::vector<std::string>& names) override {
+        std::lock_guard lock(mutex_);
+        names.clear();
+        std::int64_t keyId = 0;
+        if (const auto rc = LiveKey(handle, keyId); rc != kErrorSuccess) {
+            return rc;
+        }
+        // The name column compares without case, so it also sorts without case.
+        Statement all(db_.get(), "SELECT name FROM reg_keys WHERE parent = ?1 ORDER BY name");
+        all.Bind(1, keyId);
+        int rc = SQLITE_OK;
+        while ((rc = all.Step()) == SQLITE_ROW) {
+            names.push_back(all.Text(0));
+        }
+        return rc == SQLITE_DONE ? kErrorSuccess : ErrorOf(rc);
     }
 
     std::int32_t DeleteValue(RegistryHandle handle, const std::string& name) override {
         std::lock_guard lock(mutex_);
-        WriteTransaction transaction(db_.get());
+        WriteTransaction transaction(db_.get(), inTransaction_);
         if (transaction.beginResult() != SQLITE_OK) {
-            return ErrorFromSqlite(transaction.beginResult());
+            return ErrorOf(transaction.beginResult());
         }
         std::int64_t keyId = 0;
         if (const auto rc = LiveKey(handle, keyId); rc != kErrorSuccess) {
@@ -247,12 +320,12 @@ public:
         remove.Bind(1, keyId);
         remove.Bind(2, CName(name));
         if (const int rc = remove.Step(); rc != SQLITE_DONE) {
-            return ErrorFromSqlite(rc);
+            return ErrorOf(rc);
         }
         if (sqlite3_changes(db_.get()) == 0) {
             return kErrorFileNotFound;
         }
-        return ErrorFromSqlite(transaction.Commit());
+        return ErrorOf(transaction.Commit());
     }
 
     std::int32_t DeleteKeyTree(RegistryRoot root, const std::string& path) override {
@@ -266,9 +339,9 @@ public:
         if (keyId == kRootKeyId) {
             return kErrorAccessDenied;
         }
-        WriteTransaction transaction(db_.get());
+        WriteTransaction transaction(db_.get(), inTransaction_);
         if (transaction.beginResult() != SQLITE_OK) {
-            return ErrorFromSqlite(transaction.beginResult());
+            return ErrorOf(transaction.beginResult());
         }
         // The key and everything below it, values first.
         constexpr char kTree[] =
@@ -282,13 +355,25 @@ public:
             Statement remove(db_.get(), sql.c_str());
             remove.Bind(1, keyId);
             if (const int rc = remove.Step(); rc != SQLITE_DONE) {
-                return ErrorFromSqlite(rc);
+                return ErrorOf(rc);
             }
         }
-        return ErrorFromSqlite(transaction.Commit());
+        return ErrorOf(transaction.Commit());
     }
 
 private:
+    std::int32_t ErrorOf(int rc) { return ErrorFromSqlite(rc, sqlite3_system_errno(db_.get())); }
+
+    // Ends the transaction, if SQLite still has one open, with this statement, and puts the
+    // ordinary busy timeout back.
+    void EndTransaction(const char* statement) {
+        if (!sqlite3_get_autocommit(db_.get())) {
+            sqlite3_exec(db_.get(), statement, nullptr, nullptr, nullptr);
+        }
+        sqlite3_busy_timeout(db_.get(), kBusyTimeoutMs);
+        inTransaction_ = false;
+    }
+
     // The key at the end of the names; nullopt with the error code when it is not there.
     std::optional<std::int64_t> FindKey(const std::vector<std::string>& names,
                                         std::int32_t* error = nullptr) {
@@ -296,7 +381,7 @@ private:
         for (const auto& name : names) {
             if (const int rc = FindChild(id, name, id); rc != SQLITE_ROW) {
                 if (error) {
-                    *error = rc == SQLITE_DONE ? kErrorFileNotFound : ErrorFromSqlite(rc);
+                    *error = rc == SQLITE_DONE ? kErrorFileNotFound : ErrorOf(rc);
                 }
                 return std::nullopt;
             }
@@ -337,7 +422,7 @@ private:
             return kErrorKeyDeleted;
         }
         if (rc != SQLITE_ROW) {
-            return ErrorFromSqlite(rc);
+            return ErrorOf(rc);
         }
         keyId = found->second;
         return kErrorSuccess;
@@ -347,9 +432,10 @@ private:
     std::mutex mutex_;
     std::map<RegistryHandle, std::int64_t> handles_;
     RegistryHandle lastHandle_ = 0;
+    bool inTransaction_ = false;
 };
 
-enum class Check { kReady, kDamaged, kFailed };
+enum class Check { kReady, kEmpty, kDamaged, kFailed };
 
 struct CheckedConnection {
     Check check = Check::kFailed;
@@ -357,9 +443,10 @@ struct CheckedConnection {
     std::string error;
 };
 
-// Opens the file as our database, creating the schema in an empty one. kDamaged: the file is
-// not a database, is corrupt, or is some other program's database.
-CheckedConnection OpenChecked(const fs::path& file) {
+// Opens the file as our database; writable, it creates the schema in an empty one, read-only it
+// answers kEmpty for one. kDamaged: the file is not a database, is corrupt, or is some other
+// program's database.
+CheckedConnection OpenChecked(const fs::path& file, bool readOnly) {
     CheckedConnection result;
     // A file that does not even begin like a database is damaged before SQLite looks at it
     // (and at the journal beside it, which it would otherwise discard as not belonging to it).
@@ -370,8 +457,9 @@ CheckedConnection OpenChecked(const fs::path& file) {
         return result;
     }
     sqlite3* raw = nullptr;
-    const int openRc =
-        sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int flags =
+        (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
+    const int openRc = sqlite3_open_v2(file.c_str(), &raw, flags, nullptr);
     Connection db(raw);
     if (openRc != SQLITE_OK) {
         result.check = IsDamage(openRc) ? Check::kDamaged : Check::kFailed;
@@ -385,14 +473,15 @@ CheckedConnection OpenChecked(const fs::path& file) {
         result.error = SqliteMessage(db.get(), rc);
         return std::move(result);
     };
-    if (const int rc =
-            sqlite3_exec(db.get(), "PRAGMA journal_mode=TRUNCATE; PRAGMA synchronous=FULL", nullptr,
-                         nullptr, nullptr);
+    const char* pragmas = readOnly ? "PRAGMA synchronous=FULL"
+                                   : "PRAGMA journal_mode=TRUNCATE; PRAGMA synchronous=FULL";
+    if (const int rc = sqlite3_exec(db.get(), pragmas, nullptr, nullptr, nullptr);
         rc != SQLITE_OK) {
         return fail(rc);
     }
     {
-        WriteTransaction transaction(db.get());
+        // Read-only, the statements below read one at a time; that is enough for a look.
+        WriteTransaction transaction(db.get(), readOnly);
         if (transaction.beginResult() != SQLITE_OK) {
             return fail(transaction.beginResult());
         }
@@ -418,6 +507,10 @@ CheckedConnection OpenChecked(const fs::path& file) {
             result.error = "the database is damaged: " + quickCheck.Text(0);
             return result;
         }
+        if (tables == 0 && readOnly) {
+            result.check = Check::kEmpty;
+            return result;
+        }
         if (tables == 0) {
             const std::string setup =
                 std::string(kSchema) + "PRAGMA application_id=" + std::to_string(kApplicationId) +
@@ -436,10 +529,57 @@ CheckedConnection OpenChecked(const fs::path& file) {
     return result;
 }
 
+// True when the file is there but this process may not write it (its mode, or a read-only
+// file system); errno says which.
+bool ExistsButIsNotWritable(const fs::path& file) {
+    std::error_code error;
+    return fs::is_regular_file(file, error) && ::access(file.c_str(), W_OK) != 0 &&
+           (errno == EACCES || errno == EROFS || errno == EPERM);
+}
+
+// The store opened for reading only: nothing is created, changed or moved aside.
+Result<SqliteRegistryOpening> OpenForReading(const fs::path& file) {
+    using Opened = Result<SqliteRegistryOpening>;
+    std::error_code error;
+    const auto status = fs::status(file, error);
+    if (fs::is_directory(status)) {
+        return Opened::Fail(file.string() + " is a folder, not a file");
+    }
+    if (!fs::exists(status)) {
+        return Opened::Fail(file.string() + " does not exist");
+    }
+    if (::access(file.c_str(), R_OK) != 0) {
+        return Opened::Fail("access is denied: " + file.string() + " cannot be read (" +
+                            std::strerror(errno) + ")");
+    }
+    auto checked = OpenChecked(file, true);
+    if (checked.check == Check::kDamaged) {
+        return Opened::Fail(file.string() + " is damaged (" + checked.error +
+                            "); the launcher moves it aside and starts a new one when it next "
+                            "opens it for writing");
+    }
+    if (checked.check == Check::kFailed) {
+        return Opened::Fail("cannot open " + file.string() + ": " + checked.error);
+    }
+    SqliteRegistryOpening opening;
+    opening.readOnly = true;
+    opening.backend = checked.check == Check::kEmpty
+                          ? std::unique_ptr<RegistryBackend>()
+                          : std::make_unique<SqliteBackend>(std::move(checked.db));
+    return opening;
+}
+
 }  // namespace
 
-Result<SqliteRegistryOpening> OpenSqliteRegistry(const fs::path& file) {
+Result<SqliteRegistryOpening> OpenSqliteRegistry(const fs::path& file, StoreAccess access) {
     using Opened = Result<SqliteRegistryOpening>;
+    if (access == StoreAccess::kReadOnly) {
+        return OpenForReading(file);
+    }
+    if (ExistsButIsNotWritable(file)) {
+        // Still readable, so the saved accounts still show; every write fails and says why.
+        return OpenForReading(file);
+    }
     if (auto folder =
             MakePrivateFolder(file.parent_path().empty() ? fs::path(".") : file.parent_path());
         !folder) {
@@ -449,7 +589,7 @@ Result<SqliteRegistryOpening> OpenSqliteRegistry(const fs::path& file) {
         return made;
     }
     SqliteRegistryOpening opening;
-    auto checked = OpenChecked(file);
+    auto checked = OpenChecked(file, false);
     if (checked.check == Check::kDamaged) {
         // Two launchers may find the damage at once: one moves the file aside under this lock,
         // the other then finds the fresh database and keeps it.
@@ -457,7 +597,7 @@ Result<SqliteRegistryOpening> OpenSqliteRegistry(const fs::path& file) {
         if (!lock) {
             return lock.status();
         }
-        checked = OpenChecked(file);
+        checked = OpenChecked(file, false);
         if (checked.check == Check::kDamaged) {
             const std::string why = checked.error;
             checked.db.reset();
@@ -471,7 +611,7 @@ Result<SqliteRegistryOpening> OpenSqliteRegistry(const fs::path& file) {
                 return made;
             }
             opening.movedAsideTo = *aside;
-            checked = OpenChecked(file);
+            checked = OpenChecked(file, false);
             opening.damage = why;
         }
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "store/registry_backend.h"
@@ -13,12 +14,18 @@ namespace vellamark {
 struct UserRegistry {
     std::shared_ptr<RegistryBackend> backend;
     std::string problem;
+    // False when the store could not be opened at all (the backend only fails); failure then
+    // says why, in a few words.
+    bool opened = true;
+    std::string failure;
 };
 
-[[nodiscard]] UserRegistry OpenUserRegistry();
+[[nodiscard]] UserRegistry OpenUserRegistry(StoreAccess access = StoreAccess::kReadWrite);
 
-// A backend that has no store: every call fails with this code (handle calls with
+// A backend that has no store: every call fails with this code, a write (creating a key,
+// beginning a write transaction) with writeCode when one is given (handle calls with
 // ERROR_INVALID_HANDLE, as no handle is ever given out).
-[[nodiscard]] std::shared_ptr<RegistryBackend> MakeUnavailableRegistry(std::int32_t code);
+[[nodiscard]] std::shared_ptr<RegistryBackend> MakeUnavailableRegistry(
+    std::int32_t code, std::optional<std::int32_t> writeCode = std::nullopt);
 
 }  // namespace vellamark

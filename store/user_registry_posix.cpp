@@ -1,21 +1,32 @@
+#include <filesystem>
+#include <system_error>
+
 #include "platform/user_folders.h"
 #include "store/sqlite_registry.h"
 #include "store/user_registry.h"
 
 namespace vellamark {
 
-UserRegistry OpenUserRegistry() {
+UserRegistry OpenUserRegistry(StoreAccess access) {
     const auto path = LauncherStoreFile(ProcessEnvironment());
     if (!path) {
         return {MakeUnavailableRegistry(kErrorRegistryIoFailed),
-                "The settings cannot be kept: " + path.error() + "."};
+                "The settings cannot be kept: " + path.error() + ".", false, path.error()};
     }
-    auto opening = OpenSqliteRegistry(*path);
+    std::error_code error;
+    if (access == StoreAccess::kReadOnly && !std::filesystem::exists(*path, error) && !error) {
+        // Nothing stored yet: every key is missing, as it would be in a fresh store.
+        return {MakeUnavailableRegistry(kErrorFileNotFound, kErrorAccessDenied), {}, true, {}};
+    }
+    auto opening = OpenSqliteRegistry(*path, access);
     if (!opening) {
         return {MakeUnavailableRegistry(kErrorRegistryIoFailed),
-                "The settings cannot be kept: " + opening.error()};
+                "The settings cannot be kept: " + opening.error() + ".", false, opening.error()};
     }
-    UserRegistry user{std::move(opening->backend), {}};
+    UserRegistry user;
+    user.backend = opening->backend
+                       ? std::shared_ptr<RegistryBackend>(std::move(opening->backend))
+                       : MakeUnavailableRegistry(kErrorFileNotFound, kErrorAccessDenied);
     if (opening->movedAsideTo) {
         user.problem = "The settings database " + *path + " could not be read (" + opening->damage +
                        "); it was moved to " + opening->movedAsideTo->string() +

@@ -3,8 +3,8 @@
 
 namespace vellamark {
 
-UserRegistry OpenUserRegistry() {
-    return {MakeWin32Registry(), {}};
+UserRegistry OpenUserRegistry(StoreAccess) {
+    return {MakeWin32Registry(), {}, true, {}};
 }
 
 }  // namespace vellamark

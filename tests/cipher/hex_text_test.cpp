@@ -50,6 +50,22 @@ TEST(HexText, HexTextToBytes) {
          "\xC3\xA9"
          "41",
          {0x00, 0x41}},
+        // The pairs are pairs of characters: a letter of two or three UTF-8 bytes is one.
+        {"a two-byte letter is one character",
+         "\xC3\xA9"
+         "4",
+         {0x00}},
+        {"a three-byte letter is one character",
+         "12\xE2\x82\xAC"
+         "3",
+         {0x12, 0x00}},
+        {"a letter outside ASCII in a key text",
+         "Montag2024M\xC3\xA4rz04101500",
+         {0x00, 0x00, 0x0A, 0x20, 0x24, 0x00, 0x00, 0x04, 0x10, 0x15, 0x00}},
+        {"a stray continuation byte is a character of its own",
+         "\x80"
+         "78",
+         {0x00, 0x78}},
         {"embedded NUL",
          std::string("\0"
                      "1",

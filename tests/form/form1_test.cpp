@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -12,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/text.h"
+#include "store/key_text.h"
 #include "store/registry.h"
 #include "store/user_registry.h"
 #include "tests/support/fake_key_source.h"
@@ -92,9 +95,12 @@ protected:
         return form;
     }
 
-    // Stores accounts the way a previous run would have, under the first way's key.
+    // Stores accounts the way a previous run would have, under the first way's key: it read what
+    // was stored and saved these in its place.
     void Seed(const std::vector<Account>& accounts) {
         AccountStore store(keys_);
+        ASSERT_TRUE(store.ReadAccounts().ok());
+        store.Tables() = AccountTables{};
         for (std::size_t i = 0; i < accounts.size(); ++i) {
             store.Tables().savedUsernames[i] = accounts[i].username;
             store.Tables().savedPasswords[i] = accounts[i].password;
@@ -596,6 +602,118 @@ TEST_F(Form1Test, ACommaIsReportedOnceAndTheLoginGoesOn) {
         EXPECT_LE(stored.size(), 1u);
         for (const auto& account : stored) {
             EXPECT_EQ(account.username.find(','), std::string::npos);
+        }
+    }
+}
+
+TEST_F(Form1Test, AccountsOfAnotherZoneAreNeitherGarbledNorLostAtTheNextLogin) {
+    // The first name begins with a digit, so the second way is tried too; local time differs
+    // from UTC (keys_.second is another moment), as in any zone but UTC.
+    Seed({{"1alpha", "1pw", "1111"}, {"zed", "zpw", "2222"}});
+    LoadedForm();
+    EXPECT_EQ(view_.entries, (Strings{"1alpha", "zed"}));
+    EXPECT_FALSE(view_[Control::Command1].enabled);
+    EXPECT_EQ(view_.messages, Strings{});
+    Fill("bob", "bpw", "3333");
+    form_->Text2_KeyDown(kEnterKeyCode, 0);
+    EXPECT_EQ(launches_, 1);
+    const auto stored = Stored();
+    ASSERT_EQ(Names(stored), (Strings{"1alpha", "zed", "bob"}));
+    EXPECT_EQ(stored[0].password, "1pw");
+    EXPECT_EQ(stored[0].pin, "1111");
+}
+
+TEST_F(Form1Test, UnreadableAccountsAreToldOfOnceAndNeverShown) {
+    // Saved by a copy of the program whose file was made an hour earlier.
+    testsupport::FakeKeySource reinstalled;
+    reinstalled.first = RenderKeyText(1700000000 - 3600, true);
+    AccountStore before(reinstalled);
+    before.Tables().savedUsernames[0] = "alice";
+    ASSERT_EQ(before.SaveUserDetails(WindowEntry{})->failure, "");
+    Form1& form = LoadedForm();
+    ASSERT_EQ(view_.messages.size(), 1u);
+    EXPECT_NE(view_.messages[0].find("program file was replaced"), std::string::npos);
+    EXPECT_NE(view_.messages[0].find("not deleted"), std::string::npos);
+    EXPECT_EQ(view_.ListCount(), 0);
+    EXPECT_FALSE(view_[Control::Command1].enabled);
+    // Rebuilding the list says nothing more; the login saves its account (the old lists are
+    // kept beside it, see the account store's tests).
+    EXPECT_TRUE(form.CreateDropDown());
+    Fill("bob", "bpw", "2");
+    form.Command1_Click();
+    EXPECT_EQ(view_.messages.size(), 1u);
+    EXPECT_EQ(Names(Stored()), Strings{"bob"});
+}
+
+TEST_F(Form1Test, AStoreHeldByAnotherProgramIsToldAndTheWindowGoesOn) {
+    Seed(threeAccounts_);
+    const auto started = std::chrono::steady_clock::now();
+    auto held = store_.HoldWholeStore();
+    Form1& form = LoadedForm();
+    Fill("dave", "dpw", "4444");
+    form.Command1_Click();
+    EXPECT_EQ(view_.messages,
+              (Strings{"The saved settings and accounts could not be read: another program holds "
+                       "the settings store and did not let go of it within 3 seconds. The "
+                       "launcher starts without them; nothing stored was changed.",
+                       "The accounts could not be saved: another program holds the settings store "
+                       "and did not let go of it within 3 seconds. The login goes on without "
+                       "saving them."}));
+    EXPECT_EQ(launched_.LoginUsername, "dave");
+    // Each wait is bounded by the lock wait, not by the other program.
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+    held.reset();
+    EXPECT_EQ(Names(Stored()), (Strings{"alice", "bob", "carol"}));
+
+    // A removal that cannot be saved leaves the list and the tables as the store has them.
+    view_ = RecordingForm1View{};
+    Form1& next = LoadedForm();
+    accounts_->SetLockWait(std::chrono::milliseconds(100));
+    Pick(1);
+    held = store_.HoldWholeStore();
+    next.d_Click();
+    held.reset();
+    ASSERT_EQ(view_.messages.size(), 1u);
+    EXPECT_NE(view_.messages[0].find("Nothing was changed."), std::string::npos);
+    EXPECT_EQ(view_.entries, (Strings{"alice", "bob", "carol"}));
+    EXPECT_EQ(next.Tables().savedUsernames[1], "bob");
+    EXPECT_EQ(Names(Stored()), (Strings{"alice", "bob", "carol"}));
+}
+
+TEST_F(Form1Test, TextTheCodePageCannotHoldIsNotStoredAltered) {
+    const std::string lukasz = "\xC5\x81ukasz";
+    const std::string password = "\xD0\xBF\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C\xE2\x82\xAC";
+    if (ToAnsiExact(lukasz)) {
+        GTEST_SKIP() << "this system's code page holds every character (UTF-8)";
+    }
+    const std::string outside =
+        " not saved: it contains characters outside this system's character set, which the "
+        "settings cannot hold exactly.";
+    struct Row {
+        std::string username, password;
+        Strings names;
+        const char* storedPassword;
+        std::string message;
+    };
+    const Row rows[] = {
+        {lukasz, "pw", {}, "", "The username was" + outside},
+        {"lukas", password, {"lukas"}, "####", "The password was" + outside},
+    };
+    for (const auto& row : rows) {
+        ForgetStore();
+        view_ = RecordingForm1View{};
+        Form1& form = LoadedForm();
+        Fill(row.username, row.password, "1");
+        view_.SetChecked(Control::Check1, true);
+        form.Command1_Click();
+        EXPECT_EQ(view_.messages, Strings{row.message});
+        // The login gets the text as typed; the store holds nothing altered.
+        EXPECT_EQ(launched_.LoginUsername, row.username);
+        EXPECT_EQ(launched_.LoginPassword, row.password);
+        const auto stored = Stored();
+        EXPECT_EQ(Names(stored), row.names);
+        for (const auto& account : stored) {
+            EXPECT_EQ(account.password, row.storedPassword);
         }
     }
 }

@@ -10,6 +10,7 @@
 #include "cipher/blowfish_state.h"
 #include "cipher/byte_cipher.h"
 #include "cipher/hex_text.h"
+#include "platform/text.h"
 #include "store/key_text.h"
 #include "store/registry.h"
 #include "tests/support/fake_key_source.h"
@@ -79,7 +80,13 @@ protected:
         tables.savedPins[slot] = std::move(pin);
     }
 
-    Result<SaveReport> Save(const AccountTables& tables, const WindowEntry& window) {
+    // A save by a window that holds these tables, on a store that holds nothing (fresh) or
+    // what the last one saved.
+    Result<SaveReport> Save(const AccountTables& tables, const WindowEntry& window,
+                            bool fresh = true) {
+        if (fresh) {
+            (void)CurrentRegistryBackend().DeleteKeyTree(kSettingsRoot, kSettingsKeyNoSlash);
+        }
         accounts_ = std::make_unique<AccountStore>(keys_);
         accounts_->Tables() = tables;
         return accounts_->SaveUserDetails(window);
@@ -134,7 +141,9 @@ TEST_F(AccountStoreTest, SavesTheListsOfTheCasesThatMatter) {
     for (const auto& row : rows) {
         const auto outcome = Save(row.tables, row.window);
         ASSERT_TRUE(outcome.ok()) << row.name;
-        EXPECT_FALSE(outcome->usernameLeftOut || outcome->passwordNotSaved || outcome->pinNotSaved)
+        EXPECT_EQ(outcome->failure, "") << row.name;
+        EXPECT_TRUE(outcome->username == NotStored::kNo && outcome->password == NotStored::kNo &&
+                    outcome->pin == NotStored::kNo)
             << row.name;
         const Stored stored = ReadStored();
         for (const auto* text : {&stored.username, &stored.password, &stored.pin}) {
@@ -194,26 +203,35 @@ TEST_F(AccountStoreTest, StoresAtMostNinetyNineAccounts) {
     }
 }
 
-TEST_F(AccountStoreTest, EntriesHoldingACommaAreNotStoredAndTheCallerIsTold) {
+TEST_F(AccountStoreTest, EntriesThatCannotBeStoredExactlyAreLeftOutAndTheCallerIsTold) {
     struct Row {
         const char* name;
         WindowEntry window;
         Stored plain;
         SaveReport report;
     };
+    constexpr auto kNo = NotStored::kNo;
     const Row rows[] = {
         {"username with a comma left out",
          {"a,b", "pw", "1", true},
          {"keep,", "kp,", "k1,"},
-         {true, false, false}},
+         {NotStored::kComma, kNo, kNo, {}}},
         {"password with a comma not saved",
          {"win", "p,w", "7", true},
          {"keep,win,", "kp,####,", "k1,7,"},
-         {false, true, false}},
+         {kNo, NotStored::kComma, kNo, {}}},
         {"PIN with a comma stored empty",
          {"win", "pw", "1,2", true},
          {"keep,win,", "kp,pw,", "k1,,"},
-         {false, false, true}},
+         {kNo, kNo, NotStored::kComma, {}}},
+        {"a control character is not stored",
+         {"win", "p\x01w", "1\x7f", true},
+         {"keep,win,", "kp,####,", "k1,,"},
+         {kNo, NotStored::kControlCharacter, NotStored::kControlCharacter, {}}},
+        {"a tab is stored as it is",
+         {"win", "p\tw", "1", true},
+         {"keep,win,", "kp,p\tw,", "k1,1,"},
+         {kNo, kNo, kNo, {}}},
     };
     for (const auto& row : rows) {
         AccountTables tables;
@@ -221,15 +239,16 @@ TEST_F(AccountStoreTest, EntriesHoldingACommaAreNotStoredAndTheCallerIsTold) {
         Put(tables, 2, row.window.username, "", "");
         const auto outcome = Save(tables, row.window);
         ASSERT_TRUE(outcome.ok()) << row.name;
-        EXPECT_EQ(outcome->usernameLeftOut, row.report.usernameLeftOut) << row.name;
-        EXPECT_EQ(outcome->passwordNotSaved, row.report.passwordNotSaved) << row.name;
-        EXPECT_EQ(outcome->pinNotSaved, row.report.pinNotSaved) << row.name;
+        EXPECT_EQ(outcome->username, row.report.username) << row.name;
+        EXPECT_EQ(outcome->password, row.report.password) << row.name;
+        EXPECT_EQ(outcome->pin, row.report.pin) << row.name;
         const Stored plain = PlainStored();
         EXPECT_EQ(plain.username, row.plain.username) << row.name;
         EXPECT_EQ(plain.password, row.plain.password) << row.name;
         EXPECT_EQ(plain.pin, row.plain.pin) << row.name;
         // The lists read back in step.
         const auto back = ReadAccounts(keys_);
+        EXPECT_EQ(back.accounts->problem, StoredAccounts::Problem::kNone) << row.name;
         EXPECT_EQ(
             back.accounts->entries.size(),
             static_cast<std::size_t>(std::count(plain.username.begin(), plain.username.end(), ',')))
@@ -244,7 +263,7 @@ TEST_F(AccountStoreTest, FiletimeErrorWritesNothing) {
     const Stored before = ReadStored();
     keys_.first = std::nullopt;
     Put(tables, 1, "bob", "pw", "1");
-    const auto failed = Save(tables, {"bob", "pw", "1", true});
+    const auto failed = Save(tables, {"bob", "pw", "1", true}, false);
     EXPECT_FALSE(failed.ok());
     EXPECT_EQ(failed.error(), "Filetime error");
     const Stored after = ReadStored();
@@ -305,15 +324,18 @@ TEST_F(AccountStoreTest, ListsWrittenUnderTheSecondKeyReadUnderIt) {
     EXPECT_EQ(back.key, HexTextToBytes(kSecondKeyText));
 }
 
-TEST_F(AccountStoreTest, UsernamesFailingTheLetterTestDisableLogin) {
+TEST_F(AccountStoreTest, UsernamesFailingTheLetterTestDisableLoginAndStillReadRight) {
     AccountTables tables;
     Put(tables, 0, "1st", "p", "1");
     (void)Save(tables, {"1st", "p", "1", true});
     const auto back = ReadAccounts(keys_);
     EXPECT_FALSE(back.accounts->loginEnabled);
     EXPECT_EQ(keys_.secondCalls, 1);
-    // The list is filled with whatever the deciphering gave (under the second key: not "1st").
-    EXPECT_EQ(back.accounts->entries.size(), back.tables.savedUsernames[0].empty() ? 0u : 1u);
+    // The second key deciphers nothing whole: the first key's decode stays.
+    EXPECT_EQ(back.accounts->entries, std::vector<std::string>{"1st"});
+    EXPECT_EQ(back.accounts->problem, StoredAccounts::Problem::kNone);
+    EXPECT_EQ(back.tables.savedPasswords[0], "p");
+    EXPECT_EQ(back.key, HexTextToBytes(kFirstKeyText));
 }
 
 TEST_F(AccountStoreTest, KeyFailuresAreReported) {
@@ -351,15 +373,27 @@ TEST_F(AccountStoreTest, PiecesMissingOrBeyondTheSlotsAreSkipped) {
         WriteRegistryString(kSettingsRoot, kSettingsKey, kPinValue, EncodeStoredList(key, pins));
     };
     {
+        // Lists that disagree in length were cut short or split by a comma: which password
+        // belongs to which name is unknown, so none is shown, and nothing is touched.
         storeLists("ann,ben,", "pa,", "1,2,");
         AccountTables before;
-        before.savedPasswords[2] = "before";
+        before.savedPasswords[1] = "before";
         const auto back = ReadAccounts(keys_, before);
-        const AccountTables& read = back.tables;
+        EXPECT_TRUE(back.accounts->entries.empty());
+        EXPECT_FALSE(back.accounts->loginEnabled);
+        EXPECT_EQ(back.accounts->problem, StoredAccounts::Problem::kUnreadable);
+        EXPECT_NE(back.accounts->message.find("do not agree in number"), std::string::npos);
+        EXPECT_EQ(back.tables.savedPasswords[1], "before");
+    }
+    {
+        // Usernames alone (no password or PIN list) are whole.
+        storeLists("ann,ben,", "", "");
+        AccountTables before;
+        before.savedPasswords[1] = "before";
+        const auto back = ReadAccounts(keys_, before);
         EXPECT_EQ(back.accounts->entries, (std::vector<std::string>{"ann", "ben"}));
-        EXPECT_EQ(read.savedPasswords[1], "");
-        EXPECT_EQ(read.passwordSavedFlags[1], 1);
-        EXPECT_EQ(read.savedPasswords[2], "before");
+        EXPECT_EQ(back.tables.savedPasswords[1], "before");
+        EXPECT_EQ(back.tables.passwordSavedFlags[1], 1);
     }
     {
         std::string users;
@@ -372,6 +406,114 @@ TEST_F(AccountStoreTest, PiecesMissingOrBeyondTheSlotsAreSkipped) {
         const auto back = ReadAccounts(keys_);
         EXPECT_EQ(back.accounts->entries.size(), static_cast<std::size_t>(kAccountSlots));
         EXPECT_EQ(back.tables.savedUsernames[100], "u100");
+    }
+}
+
+// The texts of the settings key's values whose names begin with prefix.
+std::vector<std::string> ValuesNamed(const std::string& prefix) {
+    RegistryBackend& backend = CurrentRegistryBackend();
+    RegistryHandle handle = 0;
+    std::vector<RegistryValueEntry> values;
+    if (backend.OpenKey(kSettingsRoot, kSettingsKeyNoSlash, handle) == kErrorSuccess) {
+        (void)backend.EnumValues(handle, values);
+        (void)backend.CloseKey(handle);
+    }
+    std::vector<std::string> texts;
+    for (const auto& value : values) {
+        if (value.name.rfind(prefix, 0) == 0) {
+            texts.emplace_back(value.data.begin(),
+                               std::find(value.data.begin(), value.data.end(), 0));
+        }
+    }
+    return texts;
+}
+
+TEST_F(AccountStoreTest, ListsSavedUnderOneKeyAreNeverShownUnderAnotherAndSurviveTheNextSave) {
+    AccountTables tables;
+    Put(tables, 0, "alice", "apw", "1111");
+    Put(tables, 1, "\xC3\x89milie", "epw", "3333");
+    ASSERT_EQ(Save(tables, {})->failure, "");
+    const Stored original = ReadStored();
+    // Other keys, as a reinstalled program file (another creation time) or another zone give.
+    int garbageThatLooksLikeNames = 0;
+    for (int i = 1; i <= 40; ++i) {
+        FakeKeys other;
+        other.first = RenderKeyText(1700000000 + i * 3599, true);
+        other.second = RenderKeyText(1700000000 - i * 86401, true);
+        BlowfishState wrong;
+        (void)InitialiseKey(wrong, StoreKeyFromText(*other.first));
+        garbageThatLooksLikeNames += PassesLetterTest(DecodeStoredList(wrong, original.username));
+        const auto back = ReadAccounts(other);
+        EXPECT_TRUE(back.accounts->entries.empty()) << *other.first;
+        EXPECT_FALSE(back.accounts->loginEnabled) << *other.first;
+        EXPECT_EQ(back.accounts->problem, StoredAccounts::Problem::kUnreadable) << *other.first;
+    }
+    EXPECT_GT(garbageThatLooksLikeNames, 0);  // the letter test alone would have shown some
+
+    // The next save under a wrong key keeps the lists, as stored, beside the new ones; once.
+    FakeKeys other;
+    other.first = RenderKeyText(1700003599, true);
+    for (int save = 0; save < 2; ++save) {
+        AccountStore saving(other);
+        ASSERT_TRUE(saving.ReadAccounts().ok());
+        if (save == 0) {
+            Put(saving.Tables(), 1, "newbie", "npw", "9");
+        }
+        ASSERT_EQ(saving.SaveUserDetails({"newbie", "npw", "9", true})->failure, "");
+    }
+    EXPECT_EQ(ValuesNamed("username.unreadable-"), std::vector<std::string>{original.username});
+    EXPECT_EQ(ValuesNamed("password.unreadable-"), std::vector<std::string>{original.password});
+    EXPECT_EQ(ValuesNamed("pin.unreadable-"), std::vector<std::string>{original.pin});
+    EXPECT_EQ(Decipher(ReadStored().username, *other.first), "newbie,");
+}
+
+TEST_F(AccountStoreTest, TwoLaunchersNeverLoseEachOthersAccounts) {
+    AccountTables tables;
+    Put(tables, 0, "alice", "apw", "1");
+    ASSERT_EQ(Save(tables, {})->failure, "");
+    // Two windows open at once, each with a connection (or registry handle) of its own.
+    const std::shared_ptr<RegistryBackend> backends[] = {store_.rooted(), store_.another()};
+    AccountStore windows[] = {AccountStore(keys_), AccountStore(keys_)};
+    auto in = [&](int w) -> AccountStore& {
+        SetRegistryBackend(backends[w]);
+        return windows[w];
+    };
+    ASSERT_TRUE(in(0).ReadAccounts().ok());
+    ASSERT_TRUE(in(1).ReadAccounts().ok());
+    // A logs in as bob, then B as carol (a typed name goes after the empty slot).
+    Put(in(0).Tables(), 2, "bob", "bpw", "");
+    ASSERT_EQ(in(0).SaveUserDetails({"bob", "bpw", "2", true})->failure, "");
+    Put(in(1).Tables(), 2, "carol", "cpw", "");
+    ASSERT_EQ(in(1).SaveUserDetails({"carol", "cpw", "3", true})->failure, "");
+    EXPECT_EQ(PlainStored().username, "alice,carol,bob,");
+    EXPECT_EQ(PlainStored().pin, "1,3,2,");
+    // A removes alice; B, which never saw bob, forgets carol's password: both changes stay.
+    in(0).Tables().savedUsernames[0].clear();
+    ASSERT_EQ(in(0).SaveUserDetails({})->failure, "");
+    in(1).Tables().savedPasswords[2] = kNoPasswordMarker;
+    ASSERT_EQ(in(1).SaveUserDetails({})->failure, "");
+    EXPECT_EQ(PlainStored().username, "carol,bob,");
+    EXPECT_EQ(PlainStored().password, "####,bpw,");
+}
+
+TEST(MergeAccountsTest, TakesThisWindowsChangesAndKeepsTheOthers) {
+    const Account a{"ann", "a", "1"}, a2{"ann", "a2", "1"}, b{"ben", "b", "2"}, c{"cat", "c", "3"};
+    struct Row {
+        const char* name;
+        AccountList base, ours, theirs, merged;
+    };
+    const Row rows[] = {
+        {"another launcher added one", {a}, {a}, {a, c}, {a, c}},
+        {"both added one", {a}, {a, b}, {a, c}, {a, b, c}},
+        {"another launcher changed a password", {a, b}, {a, b}, {a2, b}, {a2, b}},
+        {"this window changed it too: its own wins", {a, b}, {a2, b}, {a, b}, {a2, b}},
+        {"another launcher removed one", {a, b}, {a, b}, {b}, {b}},
+        {"this window removed one the other changed", {a, b}, {b}, {a2, b}, {b}},
+        {"nothing was read: everything stored is kept", {}, {b}, {a, b}, {b, a}},
+        {"the same name twice", {a, a}, {a, a2}, {a, a, c}, {a, a2, c}},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(MergeAccounts(row.base, row.ours, row.theirs), row.merged) << row.name;
     }
 }
 

@@ -86,14 +86,6 @@ TEST(RenderKeyTextTest, UsesTheNamesItIsGiven) {
               std::optional<std::string>("Montag2024M\xC3\xA4rz04000000"));
 }
 
-TEST(KeyTextCharactersTest, CountsCharactersNotBytes) {
-    EXPECT_EQ(KeyTextCharacters("Montag2024M\xC3\xA4rz"), "Montag2024M?rz");
-    EXPECT_EQ(KeyTextCharacters("\xE2\x82\xAC"
-                                "1"),
-              "?1");
-    EXPECT_EQ(KeyTextCharacters("plain"), "plain");
-}
-
 TEST(ExecutableKeySourceTest, RendersTheCreationTimeOfTheProgramFile) {
     testsupport::TempFolder folder;
     const std::string file = ProgramFilePath(folder.text());

@@ -78,19 +78,19 @@ TEST_F(RegCommand, AddsQueriesAndDeletesValues) {
          {"query", "HKEY_CURRENT_USER\\{K}\\sub\\", "/v", "USERNAME"},
          "",
          0,
-         "HKEY_CURRENT_USER\\{K}\\sub\n    username    REG_SZ    alice\n",
+         "\nHKEY_CURRENT_USER\\{K}\\sub\n    username    REG_SZ    alice\n\n",
          ""},
         {"query a number",
          {"query", "HKCU\\{K}\\Sub", "/v", "n"},
          "",
          0,
-         "HKEY_CURRENT_USER\\{K}\\Sub\n    n    REG_DWORD    0x1f\n",
+         "\nHKEY_CURRENT_USER\\{K}\\Sub\n    n    REG_DWORD    0x1f\n\n",
          ""},
         {"query bytes",
          {"query", "HKCU\\{K}\\Sub", "/v", "b"},
          "",
          0,
-         "HKEY_CURRENT_USER\\{K}\\Sub\n    b    REG_BINARY    00ABFF\n",
+         "\nHKEY_CURRENT_USER\\{K}\\Sub\n    b    REG_BINARY    00ABFF\n\n",
          ""},
         {"replace refused without /f",
          {"add", "HKCU\\{K}\\Sub", "/v", "n", "/d", "x"},
@@ -108,7 +108,7 @@ TEST_F(RegCommand, AddsQueriesAndDeletesValues) {
          {"query", "HKCU\\{K}\\Sub", "/v", "n"},
          "",
          0,
-         "HKEY_CURRENT_USER\\{K}\\Sub\n    n    REG_DWORD    0xffffffff\n",
+         "\nHKEY_CURRENT_USER\\{K}\\Sub\n    n    REG_DWORD    0xffffffff\n\n",
          ""},
         {"missing value", {"query", "HKCU\\{K}\\Sub", "/v", "nope"}, "", 1, "", kNotFound},
         {"missing key", {"query", "HKCU\\{K}\\Nope"}, "", 1, "", kNotFound},
@@ -143,7 +143,7 @@ TEST_F(RegCommand, QueryListsEveryValueOfTheKey) {
     EXPECT_EQ(run.exit, 0);
     EXPECT_NE(run.out.find("    a    REG_SZ    one\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("    m    REG_MULTI_SZ    x\\0y\n"), std::string::npos) << run.out;
-    EXPECT_EQ(run.out.rfind(Expand("HKEY_CURRENT_USER\\{K}\n"), 0), 0u) << run.out;
+    EXPECT_EQ(run.out.rfind(Expand("\nHKEY_CURRENT_USER\\{K}\n"), 0), 0u) << run.out;
 }
 
 TEST_F(RegCommand, StoresTextWithOneClosingNul) {

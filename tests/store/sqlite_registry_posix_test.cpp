@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,9 +16,12 @@
 #include <sstream>
 #include <string>
 
+#include "store/account_store.h"
 #include "store/key_text.h"
 #include "store/registry.h"
 #include "store/sqlite_registry.h"
+#include "tests/support/child_process_posix.h"
+#include "tests/support/fake_key_source.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/support/temp_folder.h"
 
@@ -266,6 +270,115 @@ TEST(SqliteStore, AWriterKilledMidWriteLeavesAReadableStoreAndWholeValues) {
     ASSERT_EQ(value.size(), 256u * 1024u);
     EXPECT_EQ(value, std::string(value.size(), value[0]));
     EXPECT_EQ(IntegrityCheck(file), "ok");
+}
+
+// A launcher started on the store in the folder, its window having read the accounts.
+struct Launcher {
+    testsupport::FakeKeySource keys;
+    std::unique_ptr<AccountStore> window;
+
+    explicit Launcher(const fs::path& folder) {
+        auto opening = OpenSqliteRegistry(folder / "registry.sqlite3");
+        SetRegistryBackend(opening ? std::shared_ptr<RegistryBackend>(std::move(opening->backend))
+                                   : nullptr);
+        window = std::make_unique<AccountStore>(keys);
+        (void)window->ReadAccounts();
+    }
+    // Logs in as this account, typed (after the empty slot that follows the list) unless the
+    // window holds it; what the save said, empty when written.
+    std::string LogIn(const char* username) {
+        auto& names = window->Tables().savedUsernames;
+        const auto last = std::find_if(names.rbegin(), names.rend(),
+                                       [](const std::string& name) { return !name.empty(); });
+        if (std::find(names.begin(), names.end(), username) == names.end()) {
+            const auto slot = static_cast<std::size_t>(names.rend() - last) + 1;
+            names[slot] = username;
+            window->Tables().savedPasswords[slot] = "pw";
+            window->Tables().savedPins[slot] = "2";
+        }
+        const auto saved = window->SaveUserDetails({username, "pw", "2", true},
+                                                   LoginSettings{true, false, true, true});
+        return saved ? saved->failure : saved.error();
+    }
+    // The stored accounts as another window reads them: name/PIN, each closed by a comma.
+    std::string Lists() {
+        AccountStore reader(keys);
+        const auto read = reader.ReadAccounts();
+        std::string lists;
+        for (std::size_t i = 0; read && i < read->entries.size(); ++i) {
+            lists += reader.Tables().savedUsernames[i] + "/" + reader.Tables().savedPins[i] + ",";
+        }
+        return lists;
+    }
+};
+
+TEST(SqliteStore, AFullDiskFailsTheSaveWithItsReasonAndTheListsStayInStep) {
+    testsupport::TempFolder temp;
+    const fs::path folder = temp.path() / "small";
+    fs::create_directories(folder);
+    const std::string failure = testsupport::InChildProcess([&]() -> std::string {
+        // A small tmpfs of its own; where the system mounts none, a file size limit of one byte
+        // stands in for the full disk (the write then fails with EFBIG rather than ENOSPC).
+        const bool tmpfs = testsupport::MountPrivateTmpfs(folder, 256 * 1024);
+        Launcher launcher(folder);
+        if (const auto why = launcher.LogIn("alice"); !why.empty()) {
+            return why;
+        }
+        rlimit unlimited{};
+        ::getrlimit(RLIMIT_FSIZE, &unlimited);
+        rlimit tiny = unlimited;
+        tiny.rlim_cur = 1;
+        if (tmpfs) {
+            std::ofstream filler(folder / "filler", std::ios::binary);
+            const std::string block(4096, 'x');
+            while (filler.write(block.data(), static_cast<std::streamsize>(block.size()))) {
+            }
+        } else {
+            ::signal(SIGXFSZ, SIG_IGN);
+            ::setrlimit(RLIMIT_FSIZE, &tiny);
+        }
+        if (const auto why = launcher.LogIn("bob");
+            why.empty() || (tmpfs && why != "the disk is full")) {
+            return "the save on a full disk gave \"" + why + "\"";
+        }
+        if (launcher.Lists() != "alice/2,") {
+            return "the lists changed: " + launcher.Lists();
+        }
+        // With room again, the same save goes through, whole.
+        fs::remove(folder / "filler");
+        ::setrlimit(RLIMIT_FSIZE, &unlimited);
+        const std::string again = launcher.LogIn("bob");
+        return again.empty() && launcher.Lists() == "alice/2,bob/2,"
+                   ? ""
+                   : "then: " + again + " " + launcher.Lists();
+    });
+    EXPECT_EQ(failure, "");
+}
+
+TEST(SqliteStore, AStoreThatMayNotBeWrittenStillReadsAndAFailedSaveSaysWhy) {
+    for (const bool folderReadOnly : {true, false}) {
+        testsupport::TempFolder temp;
+        const fs::path folder = temp.path() / "store";
+        fs::create_directories(folder);
+        const std::string failure = testsupport::InChildProcess([&]() -> std::string {
+            if (!testsupport::DropPrivileges() || !Launcher(folder).LogIn("alice").empty()) {
+                return "cannot set the store up";
+            }
+            // The journal a save needs is made anew in the folder (the empty one a save leaves
+            // behind would still take writes).
+            fs::remove(folder / "registry.sqlite3-journal");
+            ::chmod(folderReadOnly ? folder.c_str() : (folder / "registry.sqlite3").c_str(),
+                    folderReadOnly ? 0500 : 0400);
+            Launcher launcher(folder);
+            const std::string why = launcher.LogIn("bob");
+            if (why != "the settings store, or its folder, may not be written") {
+                return "the save gave \"" + why + "\"";
+            }
+            return launcher.Lists() == "alice/2," ? "" : "the lists read " + launcher.Lists();
+        });
+        EXPECT_EQ(failure, "") << (folderReadOnly ? "read-only folder" : "read-only file");
+        fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add);
+    }
 }
 
 }  // namespace

@@ -25,9 +25,18 @@ public:
         return inner_->SetValue(handle, name, kind, data, size);
     }
     std::int32_t CloseKey(RegistryHandle handle) override { return inner_->CloseKey(handle); }
+    std::int32_t BeginTransaction(RegistryRoot root, const std::string& path, bool write,
+                                  std::chrono::milliseconds wait) override {
+        return inner_->BeginTransaction(root, Below(path), write, wait);
+    }
+    std::int32_t CommitTransaction() override { return inner_->CommitTransaction(); }
+    std::int32_t RollbackTransaction() override { return inner_->RollbackTransaction(); }
     std::int32_t EnumValues(RegistryHandle handle,
                             std::vector<RegistryValueEntry>& values) override {
         return inner_->EnumValues(handle, values);
+    }
+    std::int32_t EnumSubkeys(RegistryHandle handle, std::vector<std::string>& names) override {
+        return inner_->EnumSubkeys(handle, names);
     }
     std::int32_t DeleteValue(RegistryHandle handle, const std::string& name) override {
         return inner_->DeleteValue(handle, name);
@@ -47,6 +56,14 @@ private:
 
 std::shared_ptr<RegistryBackend> ScratchStore::rooted() {
     return std::make_shared<RootedBackend>(backend_, base_);
+}
+
+std::shared_ptr<RegistryBackend> ScratchStore::another() {
+    return std::make_shared<RootedBackend>(OpenAnother(), base_);
+}
+
+std::string ScratchStore::file() const {
+    return folder_ ? (folder_->path() / "registry.sqlite3").string() : std::string();
 }
 
 ScratchStore::ScratchStore() {

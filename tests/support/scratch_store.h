@@ -24,14 +24,31 @@ public:
     // The same store with every key path taken below base(): code that works on fixed paths
     // (the settings key) then never touches the real ones.
     [[nodiscard]] std::shared_ptr<RegistryBackend> rooted();
+    // The same store as another process would open it (another launcher): a connection of its
+    // own natively, a registry backend with its own handle on the same lock under Windows;
+    // rooted like rooted().
+    [[nodiscard]] std::shared_ptr<RegistryBackend> another();
+    // The database file natively; empty under Windows.
+    [[nodiscard]] std::string file() const;
+
+    // Another program holding the whole store, against reading and writing, until the object
+    // returned goes: a connection in an exclusive transaction natively, another launcher's
+    // transaction (its lock) under Windows.
+    class Hold {
+    public:
+        virtual ~Hold() = default;
+    };
+    [[nodiscard]] std::unique_ptr<Hold> HoldWholeStore();
 
 private:
-    // One half per system: opens the backend and names the base key.
+    // One half per system: opens the backend and names the base key; opens another one.
     void Open();
     void Close();
+    [[nodiscard]] std::shared_ptr<RegistryBackend> OpenAnother();
 
     std::shared_ptr<RegistryBackend> backend_;
     std::string base_;
+    std::string lockName_;
     std::unique_ptr<TempFolder> folder_;
 };
 
