@@ -78,12 +78,15 @@ class Browser:
             message["sessionId"] = session
         os.write(self.to_browser, json.dumps(message).encode() + b"\0")
         deadline = time.monotonic() + timeout
-        while True:
+        reply = None
+        while reply is None:
+            # Every message of a read is kept: events may follow the reply in the same read.
             for received in self._read(deadline):
                 if received.get("id") == self.next_id:
-                    return received
-                if "method" in received:
+                    reply = received
+                elif "method" in received:
                     self.events.append(received)
+        return reply
 
     def wait_for_event(self, method: str, timeout: float = 60, **params) -> dict:
         deadline = time.monotonic() + timeout
@@ -148,8 +151,11 @@ def driver_session(browser: Browser, origin: str) -> list[tuple[str, object]]:
     steps = []
     reply = browser.call("Target.setDiscoverTargets", {"discover": True})
     steps.append(("discover", reply_shape(reply, [])))
-    created = browser.wait_for_event("Target.targetCreated")
-    info = created["params"]["targetInfo"]
+    # The app window's page: the first target of type "page", as the driver takes it.
+    while True:
+        info = browser.wait_for_event("Target.targetCreated")["params"]["targetInfo"]
+        if info.get("type") == "page":
+            break
     steps.append(("targetCreated", {k: shape(info.get(k)) for k in ("targetId", "type")}))
     target = info["targetId"]
     reply = browser.call("Target.attachToTarget", {"targetId": target, "flatten": True})
