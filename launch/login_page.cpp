@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "platform/text.h"
+
 namespace vellamark {
 namespace {
 
@@ -9,48 +11,6 @@ void AppendNumericReference(std::string& out, std::uint32_t codePoint) {
     out += "&#";
     out += std::to_string(codePoint);
     out += ';';
-}
-
-// Decodes one UTF-8 sequence at pos; a malformed one yields U+FFFD and consumes one byte.
-std::uint32_t NextCodePoint(std::string_view text, std::size_t& pos) {
-    const auto lead = static_cast<unsigned char>(text[pos]);
-    std::size_t length = 0;
-    std::uint32_t value = 0;
-    std::uint32_t minimum = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        value = lead & 0x1Fu;
-        minimum = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        value = lead & 0x0Fu;
-        minimum = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        value = lead & 0x07u;
-        minimum = 0x10000;
-    } else {
-        ++pos;
-        return 0xFFFD;
-    }
-    if (pos + length > text.size()) {
-        ++pos;
-        return 0xFFFD;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        const auto next = static_cast<unsigned char>(text[pos + k]);
-        if ((next & 0xC0) != 0x80) {
-            ++pos;
-            return 0xFFFD;
-        }
-        value = (value << 6) | (next & 0x3Fu);
-    }
-    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-        ++pos;
-        return 0xFFFD;
-    }
-    pos += length;
-    return value;
 }
 
 }  // namespace

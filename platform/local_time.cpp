@@ -1,5 +1,8 @@
 #include "platform/local_time.h"
 
+#include <cstdio>
+#include <ctime>
+
 namespace vellamark {
 namespace {
 
@@ -42,6 +45,16 @@ std::optional<CivilTime> UtcCivilTime(std::int64_t unixSeconds) {
     // 1 January 1970 was a Thursday.
     t.weekday = static_cast<int>(((days % 7) + 7 + 4) % 7);
     return t;
+}
+
+std::string UtcStampNow() {
+    const auto now = UtcCivilTime(static_cast<std::int64_t>(std::time(nullptr)));
+    char text[32] = "unknown-time";
+    if (now) {
+        std::snprintf(text, sizeof text, "%04d%02d%02d-%02d%02d%02dZ", now->year, now->month,
+                      now->day, now->hour, now->minute, now->second);
+    }
+    return text;
 }
 
 }  // namespace vellamark

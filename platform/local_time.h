@@ -25,6 +25,10 @@ struct CivilTime {
 [[nodiscard]] std::optional<CivilTime> UtcCivilTime(std::int64_t unixSeconds);
 [[nodiscard]] std::optional<CivilTime> LocalCivilTime(std::int64_t unixSeconds);
 
+// The moment now in coordinated universal time as "YYYYMMDD-HHMMSSZ", for names of files and
+// values kept aside.
+[[nodiscard]] std::string UtcStampNow();
+
 // The clock's local date and time now.
 [[nodiscard]] CivilTime LocalNow();
 

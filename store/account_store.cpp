@@ -154,20 +154,10 @@ bool NothingStored(const PlainLists& stored) {
     return stored.usernameList.empty() && stored.passwordList.empty() && stored.pinList.empty();
 }
 
-std::string UtcStamp() {
-    const auto now = UtcCivilTime(static_cast<std::int64_t>(std::time(nullptr)));
-    char text[32] = "unknown-time";
-    if (now) {
-        std::snprintf(text, sizeof text, "%04d%02d%02d-%02d%02d%02dZ", now->year, now->month,
-                      now->day, now->hour, now->minute, now->second);
-    }
-    return text;
-}
-
 // Stored lists that no key deciphers, kept beside the new ones under names of their own, as
 // they were stored; a second keeping within the same second gets "-2", "-3", ...
 void KeepUnreadable(const PlainLists& stored) {
-    const std::string stamp = ".unreadable-" + UtcStamp();
+    const std::string stamp = ".unreadable-" + UtcStampNow();
     std::string suffix = stamp;
     for (int n = 2;; ++n) {
         const bool taken = !ReadSetting((kUsernameValue + suffix).c_str()).empty() ||

@@ -22,16 +22,6 @@ std::string ErrnoText() {
     return std::strerror(errno);
 }
 
-std::string UtcStamp() {
-    const auto now = UtcCivilTime(static_cast<std::int64_t>(std::time(nullptr)));
-    char text[32] = "unknown-time";
-    if (now) {
-        std::snprintf(text, sizeof text, "%04d%02d%02d-%02d%02d%02dZ", now->year, now->month,
-                      now->day, now->hour, now->minute, now->second);
-    }
-    return text;
-}
-
 }  // namespace
 
 Status MakePrivateFolder(const fs::path& folder) {
@@ -88,7 +78,7 @@ bool HasForeignHeader(const fs::path& file, std::string_view magic) {
 
 Result<fs::path> MoveAside(const fs::path& file, std::string_view tag,
                            std::initializer_list<std::string_view> companionSuffixes) {
-    const std::string stem = file.string() + "." + std::string(tag) + "-" + UtcStamp();
+    const std::string stem = file.string() + "." + std::string(tag) + "-" + UtcStampNow();
     fs::path aside = stem;
     for (int n = 1; fs::exists(fs::symlink_status(aside)); ++n) {
         aside = stem + "-" + std::to_string(n);
