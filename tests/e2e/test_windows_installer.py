@@ -34,6 +34,9 @@ class WindowsInstallerTest(unittest.TestCase):
     def test_install_run_and_uninstall_keeping_the_accounts(self):
         wine = self.wine
         wine.kill_all()
+        # A first run of the installed program: no accounts of an earlier test's program file
+        # (whose key this installation does not have).
+        wine.reg_delete()
         folder = wine.drive_c("Program Files", "Vellamark")
         shortcut = wine.drive_c("ProgramData", "Microsoft", "Windows", "Start Menu", "Programs",
                                 "Vellamark Launcher", "Vellamark Launcher.lnk")
