@@ -78,7 +78,15 @@ class Wine:
         return values
 
     def reg_delete(self, key: str = SETTINGS_KEY) -> None:
-        self.run("reg", "delete", key, "/f")
+        """Deletes the key, and makes sure it is gone: a wine server that has only just started
+        may still be reading the registry it is to work on."""
+        def delete():
+            self.run("reg", "delete", key, "/f")  # fails only when the key is not there
+            return self.reg_query(key) is None
+
+        gone = wait_until(delete, 30, 0.5)
+        if not gone:
+            raise AssertionError(f"could not delete {key} from the wine registry")
 
 
 class Desktop:
