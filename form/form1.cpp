@@ -251,7 +251,7 @@ bool Form1::SaveRemoval(const AccountTables& before) {
     if (saved == Saved::kNotWritten) {
         store_.Tables() = before;
     }
-    return saved == Saved::kWritten;
+    return saved == Saved::kWritten && CreateDropDown();
 }
 
 void Form1::Text2_KeyDown(int keyCode, int /*shift*/) {
@@ -346,7 +346,7 @@ void Form1::d_Click() {
     const AccountTables before = tables;
     tables.savedPasswords[static_cast<std::size_t>(k)].clear();
     tables.savedUsernames[static_cast<std::size_t>(k)].clear();
-    if (!SaveRemoval(before) || !CreateDropDown()) {
+    if (!SaveRemoval(before)) {
         return;
     }
     view_.SetText(Control::Text2, "");
@@ -362,9 +362,7 @@ void Form1::s_Click() {
     store_.Tables().savedPasswords[static_cast<std::size_t>(k)] = kNoPasswordMarker;
     view_.SetText(Control::Text2, "");
     view_.SetChecked(Control::Check1, false);
-    if (SaveRemoval(before)) {
-        static_cast<void>(CreateDropDown());
-    }
+    static_cast<void>(SaveRemoval(before));
 }
 
 void Form1::t_Click() {
@@ -377,9 +375,7 @@ void Form1::t_Click() {
     }
     view_.SetText(Control::Text2, "");
     view_.SetText(Control::Text8, "");
-    if (SaveRemoval(before)) {
-        static_cast<void>(CreateDropDown());
-    }
+    static_cast<void>(SaveRemoval(before));
 }
 
 void Form1::w_Click() {
@@ -388,9 +384,7 @@ void Form1::w_Click() {
     for (std::size_t i = 0; i < kAccountSlots; ++i) {
         tables.savedPasswords[i] = kNoPasswordMarker;
     }
-    if (SaveRemoval(before)) {
-        static_cast<void>(CreateDropDown());
-    }
+    static_cast<void>(SaveRemoval(before));
 }
 
 void Form1::a1_Click() {

@@ -92,8 +92,9 @@ private:
     // in one message which field could not be stored as typed, or that nothing could be saved
     // and why. kProgramEnded after "Filetime error".
     [[nodiscard]] Saved SaveUserDetails(const std::optional<LoginSettings>& settings);
-    // The removal commands' save: when it cannot be written, the tables are put back as they
-    // were, so the window keeps showing what the store holds. True when written.
+    // The removal commands' save, then the list rebuilt from the store: when the save cannot be
+    // written, the tables are put back as they were, so the window keeps showing what the store
+    // holds. True when written and shown.
     [[nodiscard]] bool SaveRemoval(const AccountTables& before);
     // Fills the list from what ReadAccounts gave, and says once why the accounts cannot be
     // shown. False when the program ended.
