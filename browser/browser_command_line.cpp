@@ -13,12 +13,14 @@ std::vector<std::string> ChromiumArguments(const BrowserCommandLineSettings& s) 
         args.push_back("--remote-debugging-io-pipes=" + s.pipeIn + "," + s.pipeOut);
     }
     args.push_back("--user-data-dir=" + s.profileDir);
-    // Off the screen for a desktop without a window manager, which would show the window where
-    // it is put; with one, the driver iconifies it as soon as it exists.
-    args.emplace_back("--window-position=-32000,-32000");
-    // An off-the-record profile: the page, the form's post and the answer stay in memory, so no
-    // session file, history, cache or form data on disk ever holds the password.
-    args.emplace_back("--incognito");
+    // No window at start: the driver makes the login's window itself, already minimised, so
+    // nothing is on screen while the browser starts. Unlike --no-startup-window, which keeps a
+    // browser under automation running once its last window is closed, a silent launch ends
+    // when the user closes the window it was handed.
+    args.emplace_back("--silent-launch");
+    if (!s.ozonePlatform.empty()) {
+        args.push_back("--ozone-platform=" + s.ozonePlatform);
+    }
     for (const char* flag : {"--no-first-run", "--no-default-browser-check",
                              "--disable-background-networking", "--disable-component-update",
                              "--disable-sync", "--disable-backgrounding-occluded-windows",
@@ -29,7 +31,6 @@ std::vector<std::string> ChromiumArguments(const BrowserCommandLineSettings& s) 
     if (s.runningAsRoot) {
         args.emplace_back("--no-sandbox");
     }
-    args.push_back("--app=" + std::string(kAppStartAddress));
     return args;
 }
 

@@ -8,17 +8,14 @@ namespace vellamark {
 
 // What the browser's command line depends on.
 struct BrowserCommandLineSettings {
-    std::string profileDir;  // --user-data-dir
+    std::string profileDir;     // --user-data-dir
+    std::string ozonePlatform;  // --ozone-platform; empty: the browser's own choice
     bool runningAsRoot = false;
     // Windows: the browser's ends of the two pipes, as handle numbers. Empty on POSIX, where
     // the pipes are always file descriptors 3 and 4.
     std::string pipeIn;
     std::string pipeOut;
 };
-
-// The address the app window starts on: an empty HTML document. Chromium opens no app window
-// for about:blank, so the window starts here and the launch navigates on from it.
-inline constexpr std::string_view kAppStartAddress = "data:text/html,";
 
 // The browser's arguments, without the program itself. Never holds credentials.
 [[nodiscard]] std::vector<std::string> ChromiumArguments(const BrowserCommandLineSettings& s);

@@ -7,15 +7,18 @@
 // "error" ({"message": text}). Values the driver reads are checked for their type: anything
 // else is a broken protocol and ends the connection.
 //
-// Start (ConnectChromiumDriver), one time budget for all of it:
-//   1. Target.setDiscoverTargets {"discover":true}
-//        relies on the event Target.targetCreated {"targetInfo":{"targetId":text,
-//        "type":text,...}}, before or after the reply, for the app window's page: the first
-//        target of type "page".
-//   2. Target.attachToTarget {"targetId":<page>,"flatten":true} -> {"sessionId":text}
-//   3. Page.enable {} (on the session)
-//   4. Browser.getWindowForTarget {"targetId":<page>} -> {"windowId":integer,...}
-//   5. Browser.setWindowBounds {"windowId":<window>,"bounds":{"windowState":"minimized"}}
+// Start (ConnectChromiumDriver), one time budget for all of it. The browser runs without a
+// window until the driver makes one:
+//   1. Target.createBrowserContext {} -> {"browserContextId":text}: off the record, so the
+//        page, the post and the answer stay in memory
+//   2. Target.createTarget {"url":"about:blank","newWindow":true,"background":true,
+//        "browserContextId":<context>} and, where the window may be minimised,
+//        "windowState":"minimized","left":-32000,"top":-32000 -> {"targetId":text}
+//   3. Target.attachToTarget {"targetId":<page>,"flatten":true} -> {"sessionId":text}
+//   4. Page.enable {} (on the session)
+//   5. Browser.getWindowForTarget {"targetId":<page>} -> {"windowId":integer,"bounds":{...}};
+//        a browser that made the window in another state than asked is sent
+//        Browser.setWindowBounds {"windowId":<window>,"bounds":{"windowState":"minimized"}}
 // Launch operations:
 //   Navigate      Page.navigate {"url":text} (session) -> {"frameId":text,"loaderId":text?,
 //                 "errorText":text?}; no loaderId: nothing loads.
@@ -29,10 +32,10 @@
 //                 {"windowId":<window>} -> {"bounds":{"windowState":text,...}}, again every
 //                 20 ms (3 s at most) while it says "minimized"; Browser.setWindowBounds
 //                 {"left":0,"top":0}, then {"windowState":"maximized"}; Page.bringToFront {}
-//                 (session)
+//                 (session). A window that was never minimised goes to "maximized" at once.
 //   BringToTop    Page.bringToFront {} (session)
-// Release (the browser stays open): Page.disable {} (session), Target.setDiscoverTargets
-// {"discover":false}, Target.detachFromTarget {"sessionId":<session>}, then the pipes close.
+// Release (the browser stays open): Page.disable {} (session), Target.detachFromTarget
+// {"sessionId":<session>}, then the process is handed over.
 // Close (a browser never shown): the process is ended.
 #include "browser/chromium_driver.h"
 
@@ -43,6 +46,7 @@
 #include <utility>
 
 #include "browser/browser_command_line.h"
+#include "browser/browser_display.h"
 #include "browser/browser_locator.h"
 #include "browser/browser_profile.h"
 #include "browser/chromium_process.h"
@@ -56,8 +60,9 @@ namespace {
 using json = nlohmann::json;
 using namespace std::chrono_literals;
 
-// Where the window comes back to before maximising.
+// Where the window comes back to before maximising, and where it waits until then.
 constexpr int kOnScreen = 0;
+constexpr int kOffScreen = -32000;
 // How long a window manager may take to restore an iconified window, and how often to look.
 constexpr std::chrono::milliseconds kRestoreWait{3000};
 constexpr std::chrono::milliseconds kRestorePoll{20};
@@ -92,6 +97,15 @@ Field TextField(const json& object, const char* name) {
     return field;
 }
 
+// The "windowState" of a reply's "bounds", or empty.
+std::string StateIn(const json& reply) {
+    const auto bounds = reply.find("bounds");
+    if (bounds == reply.end() || !bounds->is_object()) {
+        return {};
+    }
+    return TextField(*bounds, "windowState").text;
+}
+
 // A JSON string literal, which is also a valid JavaScript string literal. Text that is not
 // valid UTF-8 is refused rather than altered.
 std::optional<std::string> JsonString(std::string_view text) {
@@ -105,10 +119,11 @@ std::optional<std::string> JsonString(std::string_view text) {
 class ChromiumDriver final : public BrowserDriver {
 public:
     ChromiumDriver(std::unique_ptr<ChromiumProcess> process, std::string profileDir,
-                   const ChromiumTimeouts& timeouts, BrowserIdle idle)
+                   const ChromiumTimeouts& timeouts, BrowserIdle idle, bool minimise)
         : process_(std::move(process)),
           profileDir_(std::move(profileDir)),
           timeouts_(timeouts),
+          minimise_(minimise),
           connection_(
               *process_, [this](const DevToolsMessage& m) { return OnEvent(m); }, std::move(idle)) {
     }
@@ -127,30 +142,40 @@ public:
         }
     }
 
-    // Finds the app window's page, attaches to it, learns its window and hides it, all within
-    // the start budget.
+    // Makes the login's window (minimised where it may be), attaches to its page and learns
+    // its window, all within the start budget.
     [[nodiscard]] Status Connect() {
         const Deadline deadline = connection_.Now() + timeouts_.start;
-        const auto seconds =
-            std::chrono::duration_cast<std::chrono::seconds>(timeouts_.start).count();
-        // Discovery reports the targets that exist and every new one; the app page appears a
-        // few hundred milliseconds after start.
-        auto discover =
-            connection_.Call("Target.setDiscoverTargets", R"({"discover":true})", {}, deadline);
-        if (!discover) {
-            return discover.status();
+        auto context = connection_.Call("Target.createBrowserContext", "{}", {}, deadline);
+        if (!context) {
+            return context.status();
         }
-        while (targetId_.empty()) {
-            if (connection_.Now() >= deadline) {
-                return Status::Fail(
-                    "The browser is still running but did not open its window "
-                    "within " +
-                    std::to_string(seconds) + " seconds.");
-            }
-            if (auto status = connection_.Pump(deadline); !status) {
-                return status;
-            }
+        const auto contextBody = ParseBody(*context);
+        const Field contextId = contextBody ? TextField(*contextBody, "browserContextId") : Field{};
+        if (contextId.text.empty()) {
+            return connection_.Broke("a browser context came without its id");
         }
+        json create = {{"url", "about:blank"},
+                       {"newWindow", true},
+                       {"background", true},
+                       {"browserContextId", contextId.text}};
+        if (minimise_) {
+            // Off the screen as well, for a desktop without a window manager, which would show
+            // a minimised window where it was put.
+            create["windowState"] = "minimized";
+            create["left"] = kOffScreen;
+            create["top"] = kOffScreen;
+        }
+        auto created = connection_.Call("Target.createTarget", create.dump(), {}, deadline);
+        if (!created) {
+            return created.status();
+        }
+        const auto createdBody = ParseBody(*created);
+        const Field target = createdBody ? TextField(*createdBody, "targetId") : Field{};
+        if (target.text.empty()) {
+            return connection_.Broke("the new page came without its id");
+        }
+        targetId_ = target.text;
         auto attach =
             connection_.Call("Target.attachToTarget",
                              json{{"targetId", targetId_}, {"flatten", true}}.dump(), {}, deadline);
@@ -183,9 +208,11 @@ public:
             return connection_.Broke("the page's window came without a usable id");
         }
         windowId_ = id->get<std::uint32_t>();
-        // Out of sight from here until the launch shows it. With a window manager that is an
-        // iconified window; without one the window stays where the command line put it, off
-        // the screen.
+        if (!minimise_ || StateIn(*windowBody) == "minimized") {
+            return Status::Ok();
+        }
+        // A browser that does not yet make windows minimised: minimised with its first
+        // command that can reach the window.
         return connection_
             .Call("Browser.setWindowBounds",
                   json{{"windowId", windowId_}, {"bounds", {{"windowState", "minimized"}}}}.dump(),
@@ -240,6 +267,12 @@ public:
 
     Status SetVisible(bool visible) override {
         if (visible == shown_) {
+            return Usable();
+        }
+        if (!minimise_) {
+            // Where a window cannot be brought back from minimised it stays as it is: in the
+            // background, unfocused.
+            shown_ = visible;
             return Usable();
         }
         if (!visible) {
@@ -304,6 +337,13 @@ public:
 
     Status ShowMaximised(std::uint32_t windowHandle) override {
         const std::uint32_t window = windowHandle != 0 ? windowHandle : windowId_;
+        if (!minimise_) {
+            if (auto s = SetBounds(json{{"windowState", "maximized"}}, window); !s) {
+                return s;
+            }
+            shown_ = true;
+            return BringToTop(window);
+        }
         // A window may not go to "maximized" straight from minimised: back to normal first,
         // onto the screen, then maximised.
         if (auto s = SetBounds(json{{"windowState", "normal"}}, window); !s) {
@@ -337,8 +377,6 @@ public:
             if (!sessionId_.empty()) {
                 (void)connection_.Call("Page.disable", "{}", sessionId_, timeouts_.release);
             }
-            (void)connection_.Call("Target.setDiscoverTargets", R"({"discover":false})", {},
-                                   timeouts_.release);
             if (!sessionId_.empty()) {
                 (void)connection_.Call("Target.detachFromTarget",
                                        json{{"sessionId", sessionId_}}.dump(), {},
@@ -463,23 +501,6 @@ private:
     }
 
     Status OnEvent(const DevToolsMessage& message) {
-        if (message.method == "Target.targetCreated") {
-            const auto params = ParseBody(message.body);
-            if (!params || !params->contains("targetInfo") ||
-                !(*params)["targetInfo"].is_object()) {
-                return Status::Fail("a new target came without its description");
-            }
-            const json& info = (*params)["targetInfo"];
-            const Field type = TextField(info, "type");
-            const Field id = TextField(info, "targetId");
-            if (type.wrongType || id.wrongType || !id.present) {
-                return Status::Fail("a new target's description holds values of the wrong type");
-            }
-            if (targetId_.empty() && type.text == "page" && !id.text.empty()) {
-                targetId_ = id.text;
-            }
-            return Status::Ok();
-        }
         if (message.sessionId != sessionId_ || sessionId_.empty()) {
             return Status::Ok();
         }
@@ -508,6 +529,7 @@ private:
     std::unique_ptr<ChromiumProcess> process_;
     std::string profileDir_;
     ChromiumTimeouts timeouts_;
+    bool minimise_;
     DevToolsConnection connection_;
     std::string targetId_;
     std::string sessionId_;
@@ -533,9 +555,10 @@ std::string Sentence(std::string text) {
 }  // namespace
 
 BrowserStart ConnectChromiumDriver(std::unique_ptr<ChromiumProcess> process, std::string profileDir,
-                                   const ChromiumTimeouts& timeouts, BrowserIdle idle) {
+                                   const ChromiumTimeouts& timeouts, BrowserIdle idle,
+                                   bool minimise) {
     auto driver = std::make_unique<ChromiumDriver>(std::move(process), std::move(profileDir),
-                                                   timeouts, std::move(idle));
+                                                   timeouts, std::move(idle), minimise);
     if (auto status = driver->Connect(); !status) {
         driver->Close();
         return status;
@@ -568,8 +591,10 @@ BrowserStart StartChromium(const ChromiumOptions& options) {
         return profile.status();
     }
 
+    const BrowserDisplay display = ChooseBrowserDisplay(env);
     BrowserCommandLineSettings settings;
     settings.profileDir = *profile;
+    settings.ozonePlatform = display.ozonePlatform;
     settings.runningAsRoot = RunningAsRoot();
     auto process = StartChromiumProcess(program, settings);
     if (!process) {
@@ -578,7 +603,19 @@ BrowserStart StartChromium(const ChromiumOptions& options) {
                             " Set VELLAMARK_BROWSER to the full path of Chromium, Google "
                             "Chrome, Microsoft Edge or Brave.");
     }
-    auto driver = ConnectChromiumDriver(std::move(*process), *profile, {}, options.idle);
+    auto driver =
+        ConnectChromiumDriver(std::move(*process), *profile, {}, options.idle, display.minimise);
+    if (!driver && !DisplayAnswers(env)) {
+        // The browser's own words ("Missing X server or $DISPLAY") go nowhere we can show.
+        return Status::Fail(
+            display.name.empty()
+                ? "The browser " + program +
+                      " found no display to open its window on: neither DISPLAY nor "
+                      "WAYLAND_DISPLAY is set. Start the launcher from the desktop session."
+                : "The browser " + program + " could not open its window on " + display.name +
+                      ": nothing answers there. Start the launcher from the desktop session, "
+                      "or set DISPLAY (or WAYLAND_DISPLAY) to the display you see.");
+    }
     if (!driver) {
         return Status::Fail("The browser " + program + " could not be driven: " + driver.error() +
                             " Check that it is a Chromium-family browser (Chromium, Google "

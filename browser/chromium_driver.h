@@ -37,12 +37,13 @@ struct ChromiumTimeouts {
 // Starts a Chromium-family browser, hidden, driven over the DevTools protocol on pipes.
 [[nodiscard]] BrowserStart StartChromium(const ChromiumOptions& options);
 
-// Drives a browser process that has just been started on the app window: finds the window's
-// page, attaches to it, learns its window and hides it. A process that cannot be driven is
-// killed and its profile folder removed.
+// Drives a browser process that has just been started without a window: makes the login's
+// window in a context of its own (minimised unless `minimise` is false, where the window system
+// could not bring it back), attaches to its page and learns its window. A process that cannot
+// be driven is killed and its profile folder removed.
 [[nodiscard]] BrowserStart ConnectChromiumDriver(std::unique_ptr<ChromiumProcess> process,
                                                  std::string profileDir,
                                                  const ChromiumTimeouts& timeouts = {},
-                                                 BrowserIdle idle = {});
+                                                 BrowserIdle idle = {}, bool minimise = true);
 
 }  // namespace vellamark

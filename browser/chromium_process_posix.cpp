@@ -64,8 +64,11 @@ private:
 
 class PosixChromiumProcess final : public ChromiumProcess {
 public:
-    PosixChromiumProcess(pid_t pid, OwnedFd toBrowser, OwnedFd fromBrowser)
-        : pid_(pid), toBrowser_(std::move(toBrowser)), fromBrowser_(std::move(fromBrowser)) {}
+    PosixChromiumProcess(pid_t pid, OwnedFd toBrowser, OwnedFd fromBrowser, OwnedFd keeper)
+        : pid_(pid),
+          toBrowser_(std::move(toBrowser)),
+          fromBrowser_(std::move(fromBrowser)),
+          keeper_(std::move(keeper)) {}
 
     Status Write(std::string_view bytes, Deadline deadline) override {
         if (toBrowser_.Get() < 0) {
@@ -177,12 +180,27 @@ public:
         pid_ = -1;
         toBrowser_.Reset();
         fromBrowser_.Reset();
+        keeper_.Reset();
     }
 
+    // The keeper is told the browser is the user's now, and keeps its command pipe open from
+    // here on; only then do our ends close.
     void Detach() override {
+        if (keeper_.Get() >= 0) {
+            SigpipeGuard guard;
+            static constexpr char kKept[] = "kept\n";
+            ssize_t n;
+            do {
+                n = ::write(keeper_.Get(), kKept, sizeof kKept - 1);
+            } while (n < 0 && errno == EINTR);
+            if (n < 0 && errno == EPIPE) {
+                guard.Raised();
+            }
+        }
         pid_ = -1;
         toBrowser_.Reset();
         fromBrowser_.Reset();
+        keeper_.Reset();
     }
 
     long long Id() const override { return pid_; }
@@ -191,6 +209,7 @@ private:
     pid_t pid_;
     OwnedFd toBrowser_;
     OwnedFd fromBrowser_;
+    OwnedFd keeper_;  // we are alive while it is open; "kept" on it hands the browser over
     bool reaped_ = false;
     int status_ = 0;
 };
@@ -205,31 +224,47 @@ bool MakePipe(OwnedFd& readEnd, OwnedFd& writeEnd) {
     return true;
 }
 
-// Starts the keeper of the profile: a shell in a session of its own that waits until nobody
-// holds the write end of a pipe any more (only the browser does), then removes the profile
-// folder. So the folder goes when the browser ends, also long after we have.
-void StartProfileKeeper(OwnedFd readEnd, const std::string& profileDir, int devNull) {
+// Starts the browser's keeper: a shell in a session of its own that holds a copy of the
+// browser's command pipe and
+//  - while we run, waits for word from us (descriptor 3). If we end without handing the browser
+//    over (a failure, or killed), it lets go of the command pipe and ends the browser's process
+//    group: a browser nobody can see or reach never lingers. (End of file on its command pipe
+//    closes a browser's windows, but one that has none yet would stay.)
+//  - once handed over, holds the pipe open for as long as the browser runs, so it stays;
+//  - then waits until nobody holds the write end of the browser's pipe any more (descriptor 0,
+//    only the browser holds it) and removes the profile folder, also long after we have gone.
+[[nodiscard]] bool StartKeeper(int browserEnded, int launcher, int commandPipe,
+                               const std::string& profileDir, pid_t browser, int devNull) {
     // The browser's helpers (the GPU process, crash reporting) may write into the profile for a
     // moment after the browser itself has ended: the removal is repeated for three seconds.
     static const char kScript[] =
-        "while read -r _; do :; done; "
+        "read -r word <&3 || word=; exec 3<&-; "
+        "[ \"$word\" = kept ] || { exec 4>&-; kill -s TERM -- \"-$1\" 2>/dev/null; }; "
+        "while read -r _; do :; done; exec 4>&-; "
         "for _ in 1 2 3 4 5 6; do rm -rf -- \"$0\"; sleep 0.5; done";
-    std::vector<char*> argv = {const_cast<char*>("/bin/sh"), const_cast<char*>("-c"),
-                               const_cast<char*>(kScript), const_cast<char*>(profileDir.c_str()),
-                               nullptr};
+    const std::string group = std::to_string(browser);
+    std::vector<char*> argv = {
+        const_cast<char*>("/bin/sh"),     const_cast<char*>("-c"),
+        const_cast<char*>(kScript),       const_cast<char*>(profileDir.c_str()),
+        const_cast<char*>(group.c_str()), nullptr};
     const pid_t keeper = ::fork();
     if (keeper < 0) {
-        return;  // no keeper: the next launch removes the folder
+        return false;
     }
     if (keeper > 0) {
-        ::waitpid(keeper, nullptr, 0);  // it leaves at once, handing over to its own child
-        return;
+        int status = 0;
+        ::waitpid(keeper, &status, 0);  // it leaves at once, handing over to its own child
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
     ::setsid();
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    if (::dup2(readEnd.Get(), 0) < 0 || ::dup2(devNull, 1) < 0 || ::dup2(devNull, 2) < 0) {
+    const int ended = ::fcntl(browserEnded, F_DUPFD_CLOEXEC, 10);
+    const int word = ::fcntl(launcher, F_DUPFD_CLOEXEC, 10);
+    const int command = ::fcntl(commandPipe, F_DUPFD_CLOEXEC, 10);
+    if (ended < 0 || word < 0 || command < 0 || ::dup2(ended, 0) < 0 || ::dup2(devNull, 1) < 0 ||
+        ::dup2(devNull, 2) < 0 || ::dup2(word, 3) < 0 || ::dup2(command, 4) < 0) {
         ::_exit(127);
     }
     // Leave at once so the keeper is nobody's child: our parent need not wait for it.
@@ -267,10 +302,12 @@ Result<std::unique_ptr<ChromiumProcess>> StartChromiumProcess(const std::string&
         !MakePipe(execErrorRead, execErrorWrite)) {
         return Started::Fail("Could not create the pipes to the browser: " + ErrnoText(errno));
     }
-    // The browser alone holds the write end of this pipe (as descriptor 7); the profile's
-    // keeper reads it and learns the browser has ended when it closes.
-    OwnedFd keeperRead, keeperWrite;
-    const bool keeper = !settings.profileDir.empty() && MakePipe(keeperRead, keeperWrite);
+    // The browser alone holds the write end of the first pipe (as descriptor 5): its keeper
+    // learns the browser has ended when it closes. We alone hold the write end of the second.
+    OwnedFd endedRead, endedWrite, wordRead, wordWrite;
+    if (!MakePipe(endedRead, endedWrite) || !MakePipe(wordRead, wordWrite)) {
+        return Started::Fail("Could not create the pipes to the browser: " + ErrnoText(errno));
+    }
     OwnedFd devNull(::open("/dev/null", O_RDWR | O_CLOEXEC));
     if (devNull.Get() < 0) {
         return Started::Fail("Could not open /dev/null: " + ErrnoText(errno));
@@ -289,17 +326,15 @@ Result<std::unique_ptr<ChromiumProcess>> StartChromiumProcess(const std::string&
         // below overwrites a source still to be copied.
         const int in = ::fcntl(commandRead.Get(), F_DUPFD_CLOEXEC, 10);
         const int out = ::fcntl(replyWrite.Get(), F_DUPFD_CLOEXEC, 10);
-        const int farIn = ::fcntl(commandWrite.Get(), F_DUPFD_CLOEXEC, 10);
-        const int farOut = ::fcntl(replyRead.Get(), F_DUPFD_CLOEXEC, 10);
         const int null = ::fcntl(devNull.Get(), F_DUPFD_CLOEXEC, 10);
-        const int held = keeper ? ::fcntl(keeperWrite.Get(), F_DUPFD_CLOEXEC, 10) : null;
-        // 3 and 4 are the debugging pipes; 5 and 6 are our ends, kept open in the browser so
-        // that it never reads end-of-file on its command pipe once we are gone; 7 is the
-        // profile keeper's pipe.
-        if (in < 0 || out < 0 || farIn < 0 || farOut < 0 || null < 0 || held < 0 ||
-            ::dup2(null, 0) < 0 || ::dup2(null, 1) < 0 || ::dup2(null, 2) < 0 ||
-            ::dup2(in, 3) < 0 || ::dup2(out, 4) < 0 || ::dup2(farIn, 5) < 0 ||
-            ::dup2(farOut, 6) < 0 || (keeper && ::dup2(held, 7) < 0)) {
+        const int held = ::fcntl(endedWrite.Get(), F_DUPFD_CLOEXEC, 10);
+        // 3 and 4 are the debugging pipes, 5 the keeper's sign that the browser still runs.
+        // The command pipe's other end stays with us and the keeper: the browser ends when it
+        // reads end of file there. Its replies need no reader once we are gone: Chromium drops
+        // what it cannot write.
+        if (in < 0 || out < 0 || null < 0 || held < 0 || ::dup2(null, 0) < 0 ||
+            ::dup2(null, 1) < 0 || ::dup2(null, 2) < 0 || ::dup2(in, 3) < 0 || ::dup2(out, 4) < 0 ||
+            ::dup2(held, 5) < 0) {
             const int e = errno;
             [[maybe_unused]] auto ignored = ::write(execErrorWrite.Get(), &e, sizeof e);
             ::_exit(127);
@@ -311,10 +346,12 @@ Result<std::unique_ptr<ChromiumProcess>> StartChromiumProcess(const std::string&
     }
 
     execErrorWrite.Reset();
-    keeperWrite.Reset();
-    if (keeper) {
-        StartProfileKeeper(std::move(keeperRead), settings.profileDir, devNull.Get());
-    }
+    endedWrite.Reset();
+    commandRead.Reset();
+    replyWrite.Reset();
+    const bool kept = StartKeeper(endedRead.Get(), wordRead.Get(), commandWrite.Get(),
+                                  settings.profileDir, pid, devNull.Get());
+    wordRead.Reset();
     int childError = 0;
     ssize_t n;
     do {
@@ -325,6 +362,13 @@ Result<std::unique_ptr<ChromiumProcess>> StartChromiumProcess(const std::string&
         return Started::Fail("Could not start the browser " + program + ": " +
                              ErrnoText(childError));
     }
+    if (!kept) {
+        // Without its keeper the browser would close at the hand-over: better not to start.
+        const std::string why = ErrnoText(errno);
+        ::kill(-pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        return Started::Fail("Could not start the browser's keeper: " + why);
+    }
     if (::fcntl(commandWrite.Get(), F_SETFL, O_NONBLOCK) != 0 ||
         ::fcntl(replyRead.Get(), F_SETFL, O_NONBLOCK) != 0) {
         const std::string why = ErrnoText(errno);
@@ -333,7 +377,7 @@ Result<std::unique_ptr<ChromiumProcess>> StartChromiumProcess(const std::string&
         return Started::Fail("Could not set up the pipes to the browser: " + why);
     }
     return std::make_unique<PosixChromiumProcess>(pid, std::move(commandWrite),
-                                                  std::move(replyRead));
+                                                  std::move(replyRead), std::move(wordWrite));
 }
 
 }  // namespace vellamark

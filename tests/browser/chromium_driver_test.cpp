@@ -35,17 +35,18 @@ constexpr ChromiumTimeouts kQuickCommand{10s, 200ms, 10s};
 const std::string kValueTrue = R"({"result":{"type":"boolean","value":true}})";
 const std::string kValueFalse = R"({"result":{"type":"boolean","value":false}})";
 const std::string kOnSession = "@" + std::string(FakeChromium::kSessionId);
-const std::string kReleaseSteps[] = {
-    "Page.disable" + kOnSession + " {}", R"(Target.setDiscoverTargets {"discover":false})",
-    R"(Target.detachFromTarget {"sessionId":"SESSION-1"})", "Detach"};
+const std::string kReleaseSteps[] = {"Page.disable" + kOnSession + " {}",
+                                     R"(Target.detachFromTarget {"sessionId":"SESSION-1"})",
+                                     "Detach"};
 
 // A fake browser, a profile folder and, once connected, the driver (declared last, so it goes
 // first).
 struct Rig {
     Rig() { std::filesystem::create_directories(profile); }
 
-    Status Connect(const ChromiumTimeouts& timeouts = kRoomy) {
-        auto started = ConnectChromiumDriver(browser.Process(), Utf8FromPath(profile), timeouts);
+    Status Connect(const ChromiumTimeouts& timeouts = kRoomy, bool minimise = true) {
+        auto started =
+            ConnectChromiumDriver(browser.Process(), Utf8FromPath(profile), timeouts, {}, minimise);
         if (!started) {
             return started.status();
         }
@@ -174,27 +175,6 @@ TEST(ChromiumDriverTest, CommandWithoutReplyTimesOutAndLeavesTheConnectionUsable
     }
 }
 
-TEST(ChromiumDriverTest, StartGivesUpWhenNoPageTargetAppears) {
-    Rig rig;
-    rig.browser.SetAnswer("Target.setDiscoverTargets",
-                          Answer()
-                              .Before(testsupport::TargetCreated("BROWSER-0", "browser"))
-                              .Before(testsupport::TargetCreated("WORKER-1", "service_worker")));
-    const ChromiumTimeouts timeouts{200ms, 10s, 10s};
-    const auto begun = rig.browser.Now();
-    const auto status = rig.Connect(timeouts);
-    EXPECT_THAT(status.error(), HasSubstr("did not open its window"));
-    // It waited the start time-out in all, and never longer.
-    ASSERT_FALSE(rig.browser.reads.empty());
-    EXPECT_GE(rig.browser.reads.back().second, begun + timeouts.start);
-    for (const auto& [at, deadline] : rig.browser.reads) {
-        EXPECT_LE(deadline, at + timeouts.start);
-    }
-    EXPECT_EQ(rig.browser.history,
-              (std::vector<std::string>{R"(Target.setDiscoverTargets {"discover":true})", "Kill"}));
-    EXPECT_FALSE(std::filesystem::exists(rig.profile));
-}
-
 TEST(ChromiumDriverTest, FailedStartKillsTheBrowser) {
     struct Row {
         const char* name;
@@ -204,45 +184,43 @@ TEST(ChromiumDriverTest, FailedStartKillsTheBrowser) {
         std::size_t commands;  // that reach the browser
     };
     const std::vector<Row> rows = {
-        {"discovery refused", "Target.setDiscoverTargets", Answer().Refusing("Not allowed"),
+        {"context refused", "Target.createBrowserContext", Answer().Refusing("Not allowed"),
          "refused", 1},
-        {"attach refused", "Target.attachToTarget",
-         Answer().Refusing("No target with given id found"),
-         "refused Target.attachToTarget: No target with given id found", 2},
-        {"attach without a session",
-         "Target.attachToTarget",
+        {"context without an id",
+         "Target.createBrowserContext",
          {},
          "broke the debugging protocol",
-         2},
-        {"attach with a numbered session", "Target.attachToTarget", Answer(R"({"sessionId":7})"),
+         1},
+        {"window refused", "Target.createTarget", Answer().Refusing("Failed to open a new tab"),
+         "refused Target.createTarget: Failed to open a new tab", 2},
+        {"page id of a number", "Target.createTarget", Answer(R"({"targetId":7})"),
          "broke the debugging protocol", 2},
-        {"page events refused", "Page.enable", Answer().Refusing("Not attached"),
-         "refused Page.enable", 3},
-        {"window without an id", "Browser.getWindowForTarget", Answer(R"({"windowId":-1})"),
-         "broke the debugging protocol", 4},
+        {"attach refused", "Target.attachToTarget",
+         Answer().Refusing("No target with given id found"),
+         "refused Target.attachToTarget: No target with given id found", 3},
+        {"attach with a numbered session", "Target.attachToTarget", Answer(R"({"sessionId":7})"),
+         "broke the debugging protocol", 3},
         {"window id of text", "Browser.getWindowForTarget", Answer(R"({"windowId":"42"})"),
-         "broke the debugging protocol", 4},
-        {"target of a numbered type", "Target.setDiscoverTargets",
-         Answer().Before(
-             R"({"method":"Target.targetCreated","params":{"targetInfo":{"targetId":"P","type":7}}})"),
-         "broke the debugging protocol", 1},
+         "broke the debugging protocol", 5},
         {"error message of a number", "Page.enable",
-         Answer().Before(R"({"id":3,"error":{"message":2}})").Replying(Reply::kNever),
-         "refused Page.enable: unknown error", 3},
-        {"window cannot be hidden", "Browser.setWindowBounds", Answer().Refusing("No window"),
-         "refused Browser.setWindowBounds", 5},
+         Answer().Before(R"({"id":4,"error":{"message":2}})").Replying(Reply::kNever),
+         "refused Page.enable: unknown error", 4},
+        {"window made shown cannot be hidden", "Browser.getWindowForTarget",
+         Answer(R"({"windowId":42,"bounds":{"windowState":"normal"}})"),
+         "refused Browser.setWindowBounds", 6},
         {"the pipe closes while attaching", "Target.attachToTarget",
-         Answer().Replying(Reply::kNever).Closing(), "closed its debugging connection", 2},
+         Answer().Replying(Reply::kNever).Closing(), "closed its debugging connection", 3},
         {"the browser ends while attaching", "Target.attachToTarget",
          Answer().Replying(Reply::kNever).Exiting(),
-         "The browser has ended (it exited with code 1)", 2},
+         "The browser has ended (it exited with code 1)", 3},
         {"silent past the start budget", "Page.enable", Answer().Taking(100s),
-         "still running but did not answer Page.enable within 90 seconds", 3},
+         "still running but did not answer Page.enable within 90 seconds", 4},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         Rig rig;
         rig.browser.SetAnswer(row.method, row.answer);
+        rig.browser.SetAnswer("Browser.setWindowBounds", Answer().Refusing("No window"));
         const auto status = rig.Connect(ChromiumTimeouts{});
         EXPECT_THAT(status.error(), HasSubstr(row.error));
         EXPECT_EQ(rig.browser.commands.size(), row.commands);
@@ -257,9 +235,7 @@ TEST(ChromiumDriverTest, FailedStartKillsTheBrowser) {
 // all along, as the window's painting needs.
 TEST(ChromiumDriverTest, ABrowserAnsweringItsFirstCommandsAfter20SecondsStillStarts) {
     Rig rig;
-    rig.browser.SetAnswer(
-        "Target.setDiscoverTargets",
-        Answer().Before(testsupport::TargetCreated("PAGE-1", "page")).Taking(20s));
+    rig.browser.SetAnswer("Target.createTarget", Answer(R"({"targetId":"PAGE-1"})").Taking(20s));
     rig.browser.AnswerNext(
         "Target.attachToTarget",
         Answer(R"({"sessionId":"SESSION-1"})").Taking(std::chrono::milliseconds(20s) / 2));
@@ -274,9 +250,12 @@ TEST(ChromiumDriverTest, ABrowserAnsweringItsFirstCommandsAfter20SecondsStillSta
     for (const auto& [at, deadline] : rig.browser.reads) {
         EXPECT_LE(deadline - at, 50ms);
     }
-    // Hidden from the first moment it can be reached.
-    EXPECT_EQ(rig.browser.history.back(),
-              R"(Browser.setWindowBounds {"bounds":{"windowState":"minimized"},"windowId":42})");
+    // Made minimised and off the screen, in a context of its own, and never shown meanwhile.
+    EXPECT_EQ(rig.browser.history[1],
+              R"(Target.createTarget {"background":true,"browserContextId":"CONTEXT-1",)"
+              R"("left":-32000,"newWindow":true,"top":-32000,"url":"about:blank",)"
+              R"("windowState":"minimized"})");
+    EXPECT_EQ(rig.browser.history.back(), R"(Browser.getWindowForTarget {"targetId":"PAGE-1"})");
     rig.driver = std::move(*started);
     EXPECT_TRUE(rig.driver->Navigate("about:blank"));
 }
@@ -404,8 +383,17 @@ TEST(ChromiumDriverTest, WindowCallsGoToTheWindowLearnedAtStart) {
         const char* name;
         Action call;
         std::vector<std::string> sent;
+        bool minimise = true;  // false: a window system that cannot restore a minimised window
     };
     const std::vector<Row> rows = {
+        {"never minimised: maximised at once",
+         [](BrowserDriver& d) { return d.ShowMaximised(d.WindowHandle()); },
+         {maximised, front},
+         false},
+        {"never minimised: hiding changes nothing",
+         [](BrowserDriver& d) { return d.SetVisible(false); },
+         {},
+         false},
         {"maximised on its handle",
          [](BrowserDriver& d) { return d.ShowMaximised(d.WindowHandle()); },
          {normal, state, onScreen, maximised, front}},
@@ -420,8 +408,9 @@ TEST(ChromiumDriverTest, WindowCallsGoToTheWindowLearnedAtStart) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         Rig rig;
-        ASSERT_TRUE(rig.Connect());
+        ASSERT_TRUE(rig.Connect(kRoomy, row.minimise));
         EXPECT_EQ(rig.driver->WindowHandle(), FakeChromium::kWindowId);
+        EXPECT_EQ(rig.browser.history[1].find("minimized") != std::string::npos, row.minimise);
         rig.browser.ClearRecord();
         EXPECT_TRUE(row.call(*rig.driver));
         EXPECT_EQ(rig.browser.history, row.sent);

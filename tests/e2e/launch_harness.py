@@ -204,7 +204,8 @@ class WindowManager:
     """A window manager on the test's display, so that "maximized" is a real window state:
     openbox by default, or another one by its command."""
 
-    COMMANDS = {"openbox": ["openbox", "--sm-disable"], "fluxbox": ["fluxbox"]}
+    COMMANDS = {"openbox": ["openbox", "--sm-disable"], "fluxbox": ["fluxbox"],
+                "icewm": ["icewm"]}
 
     def __init__(self, name: str = "openbox"):
         self.name = name

@@ -167,6 +167,22 @@ class LaunchTest(unittest.TestCase):
                 self.assertEqual(self.sandbox.profiles(), [], "the profile stayed behind")
                 self.assertEqual(self.sandbox.files_holding(needles, skip=page), [])
 
+    def test_a_launcher_killed_before_the_hand_over_takes_its_browser_with_it(self):
+        sandbox = self.sandbox
+        probe = subprocess.Popen([probe_path(), "--folder", sandbox.folder], text=True,
+                                 stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL,
+                                 env=sandbox.environment(self.service.origin))
+        probe.stdin.write("jo.smith\ns3cret\n" + PIN + "\n")
+        probe.stdin.close()
+        self.assertTrue(wait_until(sandbox.browser_pids, 30), "no browser started")
+        probe.kill()
+        probe.wait()
+        self.assertTrue(wait_until(lambda: not sandbox.all_browser_pids(), 10),
+                        "the browser outlived the launcher that started it")
+        self.assertTrue(wait_until(lambda: not sandbox.profiles(), 10), "its profile stayed")
+        self.assertEqual(self.service.posts, [])
+
     def test_second_launch_while_first_browser_is_open(self):
         first = self.launch(username="first")
         self.assertEqual(first.returncode, 0, first.stdout + first.stderr)
@@ -186,20 +202,25 @@ def _cmdline(pid: int) -> str:
         return ""
 
 
+# One frame: the longest a new, empty browser window may be on screen before the show.
+FLASH_BOUND = 0.050
+
+
 class HiddenUntilShownTest(unittest.TestCase):
     """The X window tree is watched through the whole launch, event by event, without a window
-    manager and under two different ones. Chromium maps every window it creates at once, before
-    any command can reach it; the driver iconifies it with its first command. So under a window
-    manager the new, empty window may flash while the browser starts; from then on nothing is
-    on screen until the show: not the blank page, the form, the post or the answer. Without a
-    window manager the window stays off the screen until the show."""
+    manager and under three different ones. The browser starts without a window and the driver
+    asks for the login's window minimised (and off the screen); the browser still maps it for a
+    moment before the window manager iconifies it. That moment is at most one frame, and nothing
+    is on screen after it until the show: not the blank page, the form, the post or the answer.
+    fluxbox sometimes takes longer to iconify a new window (measured up to 0.2 s): there only
+    the login's content is held to the rule."""
 
     def setUp(self):
         wm.stop()
         self.addCleanup(wm.start)
 
     def test_no_window_on_screen_with_the_login_in_it_before_the_show(self):
-        for name in ("none", "openbox", "fluxbox"):
+        for name in ("none", "openbox", "icewm", "fluxbox"):
             manager = None if name == "none" else WindowManager(name)
             if manager is not None:
                 self.assertTrue(manager.start(), f"{name} did not start (scripts/setup)")
@@ -240,8 +261,9 @@ class HiddenUntilShownTest(unittest.TestCase):
                   f"{((period.end or show) - period.start) * 1000:.0f} ms, ending "
                   f"{(start - (period.end or show)) * 1000:.0f} ms before the browser's start "
                   "returned", file=sys.stderr)
-        if manager == "none":
-            self.assertEqual(before, [], "on screen without a window manager")
+        if manager != "fluxbox":
+            self.assertEqual([p for p in before if (p.end or show) - p.start > FLASH_BOUND], [],
+                             "on screen for more than a frame before the show")
         self.assertEqual([p for p in before if p.overlaps(login_in_page, show)], [],
                          "on screen with the login in it before the show")
         self.assertTrue(shown, "not on screen after the show")

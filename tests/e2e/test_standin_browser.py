@@ -49,10 +49,9 @@ class Browser:
             os.dup2(reply_out, 4)
 
         arguments = ["--remote-debugging-pipe", "--user-data-dir=" + self.profile,
-                     "--window-position=-32000,-32000", "--no-first-run",
+                     "--silent-launch", "--ozone-platform=x11", "--no-first-run",
                      "--no-default-browser-check", "--disable-background-networking",
-                     "--disable-component-update", "--disable-sync", "--incognito",
-                     "--app=data:text/html,"]
+                     "--disable-component-update", "--disable-sync"]
         if os.geteuid() == 0:
             arguments.insert(0, "--no-sandbox")
         self.process = subprocess.Popen([program, *arguments], pass_fds=(3, 4),
@@ -149,21 +148,19 @@ def reply_shape(reply: dict, members: list[str]) -> object:
 def driver_session(browser: Browser, origin: str) -> list[tuple[str, object]]:
     """The driver's calls, step by step, and the shape of each answer."""
     steps = []
-    reply = browser.call("Target.setDiscoverTargets", {"discover": True})
-    steps.append(("discover", reply_shape(reply, [])))
-    # The app window's page: the first target of type "page", as the driver takes it.
-    while True:
-        info = browser.wait_for_event("Target.targetCreated")["params"]["targetInfo"]
-        if info.get("type") == "page":
-            break
-    steps.append(("targetCreated", {k: shape(info.get(k)) for k in ("targetId", "type")}))
-    target = info["targetId"]
+    reply = browser.call("Target.createBrowserContext", {})
+    steps.append(("context", reply_shape(reply, ["browserContextId"])))
+    reply = browser.call("Target.createTarget", {
+        "url": "about:blank", "newWindow": True, "background": True, "windowState": "minimized",
+        "left": -32000, "top": -32000, "browserContextId": reply["result"]["browserContextId"]})
+    steps.append(("create", reply_shape(reply, ["targetId"])))
+    target = reply["result"]["targetId"]
     reply = browser.call("Target.attachToTarget", {"targetId": target, "flatten": True})
     steps.append(("attach", reply_shape(reply, ["sessionId"])))
     session = reply["result"]["sessionId"]
     steps.append(("enable", reply_shape(browser.call("Page.enable", {}, session), [])))
     reply = browser.call("Browser.getWindowForTarget", {"targetId": target})
-    steps.append(("window", reply_shape(reply, ["windowId"])))
+    steps.append(("window", reply_shape(reply, ["windowId", "bounds.windowState"])))
     window = reply["result"]["windowId"]
     steps.append(("minimise", reply_shape(browser.call(
         "Browser.setWindowBounds", {"windowId": window, "bounds": {"windowState": "minimized"}}),
@@ -218,8 +215,6 @@ def driver_session(browser: Browser, origin: str) -> list[tuple[str, object]]:
         {"windowId": window, "bounds": {"windowState": "minimized", "left": 5}}), [])))
 
     steps.append(("disable", reply_shape(browser.call("Page.disable", {}, session), [])))
-    steps.append(("undiscover", reply_shape(browser.call("Target.setDiscoverTargets",
-                                                          {"discover": False}), [])))
     steps.append(("detach", reply_shape(browser.call("Target.detachFromTarget",
                                                       {"sessionId": session}), [])))
     return steps
@@ -248,9 +243,14 @@ class StandinBrowserTest(unittest.TestCase):
                                            "VELLAMARK_STANDIN_RECORD": record})
         self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
         with open(record, encoding="utf-8") as f:
-            kinds = [json.loads(line)["kind"] for line in f]
-        for kind in ("started", "body", "submit", "bounds", "bringToFront"):
+            records = [json.loads(line) for line in f]
+        kinds = [r["kind"] for r in records]
+        for kind in ("started", "createTarget", "body", "submit", "bounds", "bringToFront"):
             self.assertIn(kind, kinds)
+        # The window was made minimised, before anything of the login reached it.
+        created = next(r for r in records if r["kind"] == "createTarget")
+        self.assertEqual(created["params"]["windowState"], "minimized")
+        self.assertLess(kinds.index("createTarget"), kinds.index("body"))
         for pid in [p for p, args in _standins(STANDIN)]:
             os.kill(pid, 9)
 

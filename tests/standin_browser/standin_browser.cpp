@@ -267,17 +267,44 @@ private:
         return Reply(id, {}, json::object());
     }
 
+    // The one window this stand-in makes, in the state and place it was asked for; recorded,
+    // so a test sees how the window was made.
+    bool CreateTarget(std::int64_t id, const std::string& session, const json& params) {
+        if (created_) {
+            return Error(id, session, -32000, "This stand-in makes one window only");
+        }
+        if (params.contains("browserContextId") && params["browserContextId"] != json(contextId_)) {
+            return Error(id, session, -32000, "Failed to find browser context with id");
+        }
+        created_ = true;
+        url_ = params.value("url", std::string("about:blank"));
+        windowState_ = params.value("windowState", std::string("normal"));
+        left_ = params.value("left", left_);
+        top_ = params.value("top", top_);
+        recorder_.Record({{"kind", "createTarget"}, {"params", params}});
+        return (!discover_ ||
+                Event("Target.targetCreated", {{"targetInfo", TargetInfo()}}, false)) &&
+               Reply(id, session, {{"targetId", targetId_}});
+    }
+
     bool Dispatch(std::int64_t id, const std::string& method, const json& params,
                   const std::string& session) {
         if (method == "Target.setDiscoverTargets") {
-            if (params.value("discover", false) &&
+            discover_ = params.value("discover", false);
+            if (discover_ && created_ &&
                 !Event("Target.targetCreated", {{"targetInfo", TargetInfo()}}, false)) {
                 return false;
             }
             return Reply(id, session, json::object());
         }
+        if (method == "Target.createBrowserContext") {
+            return Reply(id, session, {{"browserContextId", contextId_}});
+        }
+        if (method == "Target.createTarget") {
+            return CreateTarget(id, session, params);
+        }
         if (method == "Target.attachToTarget") {
-            if (params.value("targetId", std::string()) != targetId_) {
+            if (!created_ || params.value("targetId", std::string()) != targetId_) {
                 return Error(id, session, -32602, "No target with given id found");
             }
             sessionId_ = NewId();
@@ -296,6 +323,9 @@ private:
                          {{"sessionId", detached}, {"targetId", targetId_}}, false);
         }
         if (method == "Browser.getWindowForTarget") {
+            if (!created_ || params.value("targetId", std::string()) != targetId_) {
+                return Error(id, session, -32602, "No target with given id found");
+            }
             return Reply(id, session, {{"windowId", windowId_}, {"bounds", Bounds()}});
         }
         if (method == "Browser.getWindowBounds") {
@@ -340,6 +370,8 @@ private:
     int width_ = 1050;
     int height_ = 775;
     std::string windowState_ = "normal";
+    bool created_ = false;  // no window until the driver makes one
+    bool discover_ = false;
 };
 
 }  // namespace
@@ -355,13 +387,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "standin_browser: no debugging pipes on the command line\n");
         return 2;
     }
-    std::string startUrl = "about:blank";
-    for (const std::string& argument : arguments) {
-        if (argument.rfind("--app=", 0) == 0) {
-            startUrl = argument.substr(6);
-        }
-    }
-    StandinBrowser browser(pipes, recorder, startUrl);
+    StandinBrowser browser(pipes, recorder, "about:blank");
     for (const std::string& argument : arguments) {
         if (argument.rfind("--user-data-dir=", 0) == 0) {
             HoldProfile(argument.substr(16));

@@ -57,12 +57,9 @@ std::string TargetCreated(std::string_view targetId, std::string_view type) {
 
 FakeChromium::FakeChromium() : now_(std::chrono::steady_clock::now()) {
     const std::string target(kTargetId);
-    // Discovery reports the targets there are before it replies; later discovery calls (the
-    // switch-off) report nothing.
-    SetAnswer("Target.setDiscoverTargets", {});
-    AnswerNext("Target.setDiscoverTargets", Answer()
-                                                .Before(TargetCreated("BROWSER-0", "browser"))
-                                                .Before(TargetCreated(target, "page")));
+    SetAnswer("Target.createBrowserContext", Answer(R"({"browserContextId":"CONTEXT-1"})"));
+    SetAnswer("Target.createTarget",
+              Answer(json{{"targetId", target}}.dump()).Before(TargetCreated(target, "page")));
     const json attached = {{"sessionId", kSessionId},
                            {"targetInfo", {{"targetId", target}, {"type", "page"}}},
                            {"waitingForDebugger", false}};
@@ -70,8 +67,10 @@ FakeChromium::FakeChromium() : now_(std::chrono::steady_clock::now()) {
               Answer(json{{"sessionId", kSessionId}}.dump())
                   .Before(DevToolsEvent("Target.attachedToTarget", attached.dump())));
     const json bounds = {{"left", -32000}, {"top", -32000}, {"windowState", "normal"}};
+    json made = bounds;
+    made["windowState"] = "minimized";
     SetAnswer("Browser.getWindowForTarget",
-              Answer(json{{"windowId", kWindowId}, {"bounds", bounds}}.dump()));
+              Answer(json{{"windowId", kWindowId}, {"bounds", made}}.dump()));
     SetAnswer("Browser.getWindowBounds", Answer(json{{"bounds", bounds}}.dump()));
     SetAnswer("Page.navigate", Answer(json{{"frameId", target}, {"loaderId", "LOADER-1"}}.dump()));
     SetAnswer("Runtime.evaluate", Answer(R"({"result":{"type":"boolean","value":true}})"));
