@@ -112,10 +112,11 @@ class LaunchSandbox:
 
     def browser_pids(self) -> list[int]:
         """Main browser processes (not their helpers, nor the profile's keeper) whose profile
-        lies in this sandbox."""
+        lies in this sandbox. Chromium rewrites its command line as one space-joined title, so
+        the words are matched, not the arguments."""
         return [pid for pid, args in _processes() if any(
-            a.startswith("--user-data-dir=" + self.cache) for a in args)
-            and not any(a.startswith("--type=") for a in args)]
+            w.startswith("--user-data-dir=" + self.cache) for w in " ".join(args).split())
+            and not any(w.startswith("--type=") for w in " ".join(args).split())]
 
     def keeper_pids(self) -> list[int]:
         """The shells that remove a profile once its browser has ended."""
