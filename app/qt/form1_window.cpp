@@ -20,6 +20,7 @@
 #include <QThread>
 #include <QTimer>
 #include <cmath>
+#include <tuple>
 #include <utility>
 
 #include "app/qt/message_sink.h"
@@ -195,6 +196,21 @@ void Form1Window::BuildControls() {
     place(lblEncyrption, "lblEncyrption", 720, 2640, 3375, 255);
     lblEncyrption->setFont(verdana825);
 
+    // What a screen reader reads. Each box is named after its label, not the frame around it,
+    // and labelled by it through the buddy relation (on Linux Qt names an editable combo box by
+    // its text once it has one; a screen reader then takes the name from the relation). The
+    // status line and the bar are named by what they show, never by the design caption "Label4".
+    for (const auto& [label, field, name] :
+         {std::tuple<QLabel*, QWidget*, QString>{Label1, Combo1, QStringLiteral("Username")},
+          {Label2, Text2, QStringLiteral("Password")},
+          {Label5, Text8, QStringLiteral("PIN")}}) {
+        label->setBuddy(field);
+        field->setAccessibleName(name);
+    }
+    Combo1->lineEdit()->setAccessibleName(Combo1->accessibleName());
+    Label4->setAccessibleName(QStringLiteral("Login status"));
+    ProgressBar1->setAccessibleName(QStringLiteral("Login progress"));
+
     connect(Command1, &QPushButton::clicked, this, [this] { form_.Command1_Click(); });
     connect(Combo1, &QComboBox::activated, this, [this](int) { form_.Combo1_Click(); });
     connect(Combo1->lineEdit(), &QLineEdit::textEdited, this, [this] { form_.Combo1_Change(); });
@@ -335,6 +351,10 @@ void Form1Window::SetText(Control control, const std::string& text) {
         edit->setText(shown);
     } else if (auto* label = qobject_cast<QLabel*>(widget)) {
         label->setText(shown);
+        if (label == Label4) {  // announced as the status line's name and the bar's description
+            label->setAccessibleName(shown);
+            ProgressBar1->setAccessibleDescription(shown);
+        }
     } else if (auto* frame = qobject_cast<QGroupBox*>(widget)) {
         frame->setTitle(shown);
     } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {

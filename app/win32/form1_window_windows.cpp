@@ -38,28 +38,30 @@ struct ControlSpec {
     const wchar_t* caption;
 };
 
-// In tab order first (the dialog manager tabs through the controls in the order they were made),
-// then the controls that take no focus; the frame is made last so that it lies beneath the
-// controls it holds.
+// In the order they are made, which is the window order: the focusable controls in tab order
+// (the dialog manager tabs through them in that order), each box's label just before its box (a
+// label takes no focus, and a screen reader names a box by the static text just before it), then
+// the controls that take no focus; the frame is made last so that it lies beneath the controls
+// it holds.
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
 const ControlSpec kControls[] = {
     {Control::Check1, WC_BUTTONW, kChild | WS_TABSTOP | BS_AUTOCHECKBOX, true, 2760, 1920, 2415,
      315, FontKind::kVerdana825, L"Save Password"},
+    {Control::Label1, WC_STATICW, kChild | SS_LEFT, true, 720, 720, 1215, 255, FontKind::kVerdana9,
+     L"Username :"},
     {Control::Combo1, WC_COMBOBOXW,
      kChild | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, true, 2760, 720, 2655, 330,
      FontKind::kVerdana9, L""},
     {Control::Command1, WC_BUTTONW, kChild | WS_TABSTOP | BS_PUSHBUTTON, true, 4800, 2640, 1215,
      375, FontKind::kVerdana825Bold, L"Login"},
-    {Control::Text2, WC_EDITW, kChild | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL | ES_PASSWORD, true,
-     2760, 1080, 2655, 330, FontKind::kVerdana9, L""},
-    {Control::Text8, WC_EDITW, kChild | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, true, 2760, 1440,
-     2655, 330, FontKind::kVerdana9, L""},
-    {Control::Label1, WC_STATICW, kChild | SS_LEFT, true, 720, 720, 1215, 255, FontKind::kVerdana9,
-     L"Username :"},
     {Control::Label2, WC_STATICW, kChild | SS_LEFT, true, 720, 1080, 1215, 255, FontKind::kVerdana9,
      L"Password :"},
+    {Control::Text2, WC_EDITW, kChild | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL | ES_PASSWORD, true,
+     2760, 1080, 2655, 330, FontKind::kVerdana9, L""},
     {Control::Label5, WC_STATICW, kChild | SS_LEFT, true, 720, 1440, 1215, 255, FontKind::kVerdana9,
      L"PIN :"},
+    {Control::Text8, WC_EDITW, kChild | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, true, 2760, 1440,
+     2655, 330, FontKind::kVerdana9, L""},
     {Control::Label4, WC_STATICW, (kChild & ~WS_VISIBLE) | SS_LEFT, true, 360, 1920, 4215, 255,
      FontKind::kSystem, L"Label4"},
     {Control::ProgressBar1, PROGRESS_CLASSW, (kChild & ~WS_VISIBLE) | PBS_SMOOTH, true, 360, 2280,

@@ -370,6 +370,8 @@ private slots:
             QCOMPARE(bar->value(), 38);
             ui.SetStatus("Opening browser");
             QCOMPARE(status->text(), QString("Opening browser"));
+            QCOMPARE(status->accessibleName(), QString("Opening browser"));  // not "Label4"
+            QCOMPARE(bar->accessibleDescription(), QString("Opening browser"));
 
             // Timers (and with them painting) go on through the poll sleep.
             QTimer::singleShot(0, [&] { timerRanDuringSleep = true; });
