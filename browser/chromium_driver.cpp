@@ -260,7 +260,10 @@ public:
         return loadPending_;
     }
 
-    // The app window has no address bar, tool bar or menu bar to hide.
+    // A window made over the protocol is an ordinary browser window of its context, and the
+    // protocol has no way to hide its bars (only a window the browser opens at its own start
+    // can be an app window, and that one is on screen before anything can reach it). These
+    // change nothing; they fail only once the browser is gone.
     Status SetAddressBar(bool) override { return Usable(); }
     Status SetMenuBar(bool) override { return Usable(); }
     Status SetToolBar(bool) override { return Usable(); }
