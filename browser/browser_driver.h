@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -18,6 +20,11 @@ public:
     [[nodiscard]] virtual Status Navigate(std::string_view address) = 0;
     // True from a navigation or a form submission until the main frame stops loading.
     [[nodiscard]] virtual bool Busy() = 0;
+    // Waits while the browser is busy, `limit` at most, and returns as soon as the main frame
+    // has stopped loading. `sleep` lets the window paint meanwhile; it is called with short
+    // times (or none), never past the limit.
+    virtual void WaitWhileBusy(std::chrono::milliseconds limit,
+                               const std::function<void(std::chrono::milliseconds)>& sleep) = 0;
     [[nodiscard]] virtual Status SetAddressBar(bool shown) = 0;
     [[nodiscard]] virtual Status SetMenuBar(bool shown) = 0;
     [[nodiscard]] virtual Status SetToolBar(bool shown) = 0;

@@ -39,6 +39,7 @@
 // Close (a browser never shown): the process is ended.
 #include "browser/chromium_driver.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <limits>
 #include <nlohmann/json.hpp>
@@ -66,6 +67,8 @@ constexpr int kOffScreen = -32000;
 // How long a window manager may take to restore an iconified window, and how often to look.
 constexpr std::chrono::milliseconds kRestoreWait{3000};
 constexpr std::chrono::milliseconds kRestorePoll{20};
+// The longest a wait on a load reads the browser before letting the window paint.
+constexpr std::chrono::milliseconds kLoadSlice{10};
 
 std::optional<json> ParseBody(const std::string& body) {
     auto parsed = json::parse(body, nullptr, /*allow_exceptions=*/false);
@@ -258,6 +261,26 @@ public:
             loadPending_ = false;  // a browser that has gone is not loading; the next call says so
         }
         return loadPending_;
+    }
+
+    void WaitWhileBusy(std::chrono::milliseconds limit,
+                       const std::function<void(std::chrono::milliseconds)>& sleep) override {
+        const Deadline end = connection_.Now() + limit;
+        while (loadPending_) {
+            const Deadline now = connection_.Now();
+            if (now >= end) {
+                return;
+            }
+            // Slices short enough for the window to paint between them; each returns as soon
+            // as the browser has said something.
+            if (!connection_.Pump(std::min(end, now + kLoadSlice))) {
+                loadPending_ = false;  // a browser that has gone is not loading
+                return;
+            }
+            if (loadPending_) {
+                sleep(std::chrono::milliseconds(0));
+            }
+        }
     }
 
     // A window made over the protocol is an ordinary browser window of its context, and the
@@ -569,46 +592,58 @@ BrowserStart ConnectChromiumDriver(std::unique_ptr<ChromiumProcess> process, std
     return std::unique_ptr<BrowserDriver>(std::move(driver));
 }
 
-BrowserStart StartChromium(const ChromiumOptions& options) {
+Result<SpawnedChromium> SpawnChromium(const ChromiumOptions& options) {
+    using Spawned = Result<SpawnedChromium>;
     const auto env = ProcessEnvironment();
-    std::string program = options.browserPath;
-    if (program.empty()) {
+    SpawnedChromium spawned;
+    spawned.program = options.browserPath;
+    if (spawned.program.empty()) {
         auto located = LocateBrowser(env);
         if (!located) {
             return located.status();
         }
-        program = *located;
+        spawned.program = *located;
     }
     std::string root = options.profileRoot;
     if (root.empty()) {
         auto folder = LauncherProfilesFolder(env);
         if (!folder) {
-            return Status::Fail("There is no folder for the browser profile: " + folder.error() +
-                                ".");
+            return Spawned::Fail("There is no folder for the browser profile: " + folder.error() +
+                                 ".");
         }
         root = *folder;
     }
-    RemoveStaleProfiles(root);
     auto profile = CreateLaunchProfile(root);
     if (!profile) {
         return profile.status();
     }
+    spawned.profileDir = *profile;
 
     const BrowserDisplay display = ChooseBrowserDisplay(env);
+    spawned.minimise = display.minimise;
     BrowserCommandLineSettings settings;
-    settings.profileDir = *profile;
+    settings.profileDir = spawned.profileDir;
     settings.ozonePlatform = display.ozonePlatform;
     settings.runningAsRoot = RunningAsRoot();
-    auto process = StartChromiumProcess(program, settings);
+    auto process = StartChromiumProcess(spawned.program, settings);
     if (!process) {
-        RemoveProfileIfUnheld(*profile);
-        return Status::Fail(Sentence(process.error()) +
-                            " Set VELLAMARK_BROWSER to the full path of Chromium, Google "
-                            "Chrome, Microsoft Edge or Brave.");
+        RemoveProfileIfUnheld(spawned.profileDir);
+        return Spawned::Fail(Sentence(process.error()) +
+                             " Set VELLAMARK_BROWSER to the full path of Chromium, Google "
+                             "Chrome, Microsoft Edge or Brave.");
     }
-    auto driver =
-        ConnectChromiumDriver(std::move(*process), *profile, {}, options.idle, display.minimise);
-    if (!driver && !DisplayAnswers(env)) {
+    spawned.process = std::move(*process);
+    // Profiles of earlier launches whose browsers have ended go now, while this browser starts.
+    RemoveStaleProfiles(root);
+    return spawned;
+}
+
+BrowserStart DriveChromium(SpawnedChromium spawned, BrowserIdle idle) {
+    const std::string program = spawned.program;
+    auto driver = ConnectChromiumDriver(std::move(spawned.process), std::move(spawned.profileDir),
+                                        {}, std::move(idle), spawned.minimise);
+    if (!driver && !DisplayAnswers(ProcessEnvironment())) {
+        const BrowserDisplay display = ChooseBrowserDisplay(ProcessEnvironment());
         // The browser's own words ("Missing X server or $DISPLAY") go nowhere we can show.
         return Status::Fail(
             display.name.empty()
@@ -626,6 +661,14 @@ BrowserStart StartChromium(const ChromiumOptions& options) {
                             "set VELLAMARK_BROWSER to one that does.");
     }
     return driver;
+}
+
+BrowserStart StartChromium(const ChromiumOptions& options) {
+    auto spawned = SpawnChromium(options);
+    if (!spawned) {
+        return spawned.status();
+    }
+    return DriveChromium(std::move(*spawned), options.idle);
 }
 
 }  // namespace vellamark

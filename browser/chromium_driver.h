@@ -6,10 +6,9 @@
 #include <string>
 
 #include "browser/browser_driver.h"
+#include "browser/chromium_process.h"
 
 namespace vellamark {
-
-class ChromiumProcess;
 
 // Called while the driver waits on the browser (at least every 50 ms), so the caller's window
 // keeps painting and its progress display moving.
@@ -34,7 +33,23 @@ struct ChromiumTimeouts {
     std::chrono::milliseconds release{2000};
 };
 
-// Starts a Chromium-family browser, hidden, driven over the DevTools protocol on pipes.
+// A browser process just started without a window, and what driving it needs.
+struct SpawnedChromium {
+    std::unique_ptr<ChromiumProcess> process;
+    std::string profileDir;
+    std::string program;   // for messages
+    bool minimise = true;  // false where the window system could not restore a minimised window
+};
+
+// Finds the browser, makes its profile and starts it without a window; does not wait for it.
+[[nodiscard]] Result<SpawnedChromium> SpawnChromium(const ChromiumOptions& options);
+
+// Makes the login's window in a spawned browser and drives it; a failure is told as the user
+// needs it (which browser, what to do).
+[[nodiscard]] BrowserStart DriveChromium(SpawnedChromium spawned, BrowserIdle idle);
+
+// Both at once: a Chromium-family browser, its window hidden, driven over the DevTools
+// protocol on pipes.
 [[nodiscard]] BrowserStart StartChromium(const ChromiumOptions& options);
 
 // Drives a browser process that has just been started without a window: makes the login's

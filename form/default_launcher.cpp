@@ -1,21 +1,36 @@
 #include "form/default_launcher.h"
 
+#include <memory>
 #include <utility>
+
+#include "browser/browser_prestart.h"
+#include "platform/environment.h"
 
 namespace vellamark {
 
-Launcher MakeDefaultLauncher(std::string programFolder, std::string tempFolder) {
-    return [programFolder = std::move(programFolder), tempFolder = std::move(tempFolder)](
-               const MMain& values, const LaunchFlags& flags, LaunchUi& ui) {
+DefaultLauncher MakeDefaultLauncher(std::string programFolder, std::string tempFolder) {
+    // Shared by the two functions; the browser it began, if never taken, ends with the last of
+    // them (its keeper ends it once our ends of its pipes close).
+    auto prestart = std::make_shared<BrowserPrestart>();
+    DefaultLauncher launcher;
+    launcher.prepare = [prestart] {
+        if (ProcessEnvironment()("VELLAMARK_PRESTART").value_or("1") != "0") {
+            prestart->Begin();
+        }
+    };
+    launcher.launch = [prestart, programFolder = std::move(programFolder),
+                       tempFolder = std::move(tempFolder)](const MMain& values,
+                                                           const LaunchFlags& flags, LaunchUi& ui) {
         LaunchEnvironment env;
         env.ui = &ui;
         env.programFolder = programFolder;
         env.tempFolder = tempFolder;
-        // The browser, the service origin and the version are left to the launch's own
-        // defaults: Chromium in a profile of its own under the user's cache folder, the
+        env.startBrowser = [prestart](BrowserIdle idle) { return prestart->Take(std::move(idle)); };
+        // The service origin and the version are left to the launch's own defaults: the
         // environment's VELLAMARK_SERVICE_ORIGIN or the build's address, and this build's version.
         LoginToService(values, flags, env);
     };
+    return launcher;
 }
 
 }  // namespace vellamark

@@ -349,7 +349,9 @@ void WaitWhileBrowserBusy(BrowserDriver& browser, LaunchUi& ui, int ceiling) {
         if (!browser.Busy()) {
             return;
         }
-        ui.Sleep(kPollInterval);
+        // A poll's sleep, cut short when the browser stops loading; the poll is counted and
+        // the bar moved as for a whole one, so the bar and texts go as they always have.
+        browser.WaitWhileBusy(kPollInterval, [&ui](std::chrono::milliseconds d) { ui.Sleep(d); });
         // Fast while the bar is low, ever slower towards 100. Worked out in double precision
         // and kept in single precision, as the bar holds it; a bar at 0 would divide by zero,
         // and the formula's limit there is "as far as the ceiling allows".

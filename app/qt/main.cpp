@@ -1,6 +1,8 @@
 #include <QApplication>
 #include <QDir>
+#include <QTimer>
 #include <QtGlobal>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -37,6 +39,8 @@ void StartUpMessages(QtMsgType type, const QMessageLogContext& context, const QS
         qtHandler(type, context, text);
     }
 }
+
+constexpr std::chrono::milliseconds kPrestartDelay{250};
 
 bool HasDisplay() {
     // Another platform chosen on purpose (offscreen, wayland, ...) is Qt's to check.
@@ -84,9 +88,8 @@ int main(int argc, char** argv) {
 
     vellamark::ExecutableKeySource keys(programFolder);
     vellamark::AccountStore store(keys);
-    vellamark::Form1Window window(store, messages,
-                                  vellamark::MakeDefaultLauncher(programFolder, tempFolder),
-                                  std::move(folders));
+    auto launcher = vellamark::MakeDefaultLauncher(programFolder, tempFolder);
+    vellamark::Form1Window window(store, messages, launcher.launch, std::move(folders));
     vellamark::Form1& form = window.Form();
     if (!form.Form_Load()) {
         return form.ExitCode();  // the user has been told why
@@ -96,5 +99,12 @@ int main(int argc, char** argv) {
     if (form.ProgramEnded()) {
         return form.ExitCode();
     }
+    // The browser the login will use starts behind the window while the user types, a moment
+    // after the window has painted, so the window's own start never waits for it.
+    QTimer::singleShot(kPrestartDelay, &window, [&form, prepare = launcher.prepare] {
+        if (!form.ProgramEnded() && !form.Launching()) {
+            prepare();
+        }
+    });
     return QApplication::exec();
 }

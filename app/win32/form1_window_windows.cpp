@@ -304,6 +304,18 @@ void Form1Window::Show(int showCommand) {
     SetFocus(Control::Check1);
 }
 
+namespace {
+// The timer that runs the idle task, and how long after the show: long enough for the window
+// to have painted and the system to have settled.
+constexpr UINT_PTR kIdleTimer = 1;
+constexpr UINT kIdleDelayMs = 250;
+}  // namespace
+
+void Form1Window::WhenShownAndIdle(std::function<void()> task) {
+    idleTask_ = std::move(task);
+    SetTimer(window_, kIdleTimer, kIdleDelayMs, nullptr);
+}
+
 bool Form1Window::PreTranslate(MSG& message) {
     const bool enter = message.wParam == VK_RETURN &&
                        (message.message == WM_KEYDOWN || message.message == WM_CHAR);
@@ -356,6 +368,14 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND:
             OnCommand(LOWORD(wParam), HIWORD(wParam));
+            return 0;
+        case WM_TIMER:
+            if (wParam == kIdleTimer) {
+                KillTimer(window_, kIdleTimer);
+                if (auto task = std::exchange(idleTask_, nullptr); task && !form_.ProgramEnded()) {
+                    task();
+                }
+            }
             return 0;
         case WM_CLOSE:
             // Form_Unload: refused during the launch, which ends the program itself.

@@ -36,6 +36,8 @@ public:
     }
 
     void Show(int showCommand);
+    // Runs the task once, a moment after the window is shown and waiting for the user.
+    void WhenShownAndIdle(std::function<void()> task);
     // Runs the window until the program ends; gives the exit code.
     [[nodiscard]] int Run();
 
@@ -83,6 +85,7 @@ private:
     std::unique_ptr<Fonts> fonts_;
     std::function<void(const std::string&)> messageSink_;
     HWND lastFocus_ = nullptr;
+    std::function<void()> idleTask_;
     bool quitPosted_ = false;
     int exitCode_ = 0;
 };

@@ -81,9 +81,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
 
     vellamark::ExecutableKeySource keys(programFolder);
     vellamark::AccountStore store(keys);
-    vellamark::Form1Window window(instance, store,
-                                  vellamark::MakeDefaultLauncher(programFolder, tempFolder),
-                                  std::move(folders));
+    auto launcher = vellamark::MakeDefaultLauncher(programFolder, tempFolder);
+    vellamark::Form1Window window(instance, store, launcher.launch, std::move(folders));
     if (const vellamark::Status created = window.Create(); !created) {
         MessageBoxW(nullptr, vellamark::WideFromUtf8(created.error()).c_str(), L"VellaMar", MB_OK);
         return 1;
@@ -96,5 +95,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     if (form.ProgramEnded()) {
         return form.ExitCode();
     }
+    // The browser the login will use starts behind the window while the user types.
+    window.WhenShownAndIdle(launcher.prepare);
     return window.Run();
 }

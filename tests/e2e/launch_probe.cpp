@@ -63,6 +63,10 @@ public:
         return inner_->Navigate(a);
     }
     bool Busy() override { return inner_->Busy(); }
+    void WaitWhileBusy(std::chrono::milliseconds limit,
+                       const std::function<void(std::chrono::milliseconds)>& sleep) override {
+        inner_->WaitWhileBusy(limit, sleep);
+    }
     vellamark::Status SetAddressBar(bool s) override { return inner_->SetAddressBar(s); }
     vellamark::Status SetMenuBar(bool s) override { return inner_->SetMenuBar(s); }
     vellamark::Status SetToolBar(bool s) override { return inner_->SetToolBar(s); }

@@ -16,7 +16,7 @@ APP = os.path.join(os.environ.get("VELLAMARK_BUILD_DIR", ""), "app", "vellamark"
 class AccessibleWindow(unittest.TestCase):
     def test_the_boxes_the_button_and_the_check_box_say_what_they_are(self):
         root = tempfile.TemporaryDirectory(prefix="vellamark-a11y-")
-        env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", **{
+        env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", VELLAMARK_PRESTART="0", **{
             name: os.path.join(root.name, name) for name in
             ("XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME")})
         env.pop("QT_QPA_PLATFORM", None)

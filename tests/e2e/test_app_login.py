@@ -15,6 +15,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from launch_harness import WindowManager  # noqa: E402
 from standin_service import FIELD_ORDER, StandinService  # noqa: E402
 
 BUILD_DIR = os.environ.get("VELLAMARK_BUILD_DIR", "")
@@ -35,6 +36,14 @@ def wait_until(condition, timeout, what):
         if time.monotonic() > deadline:
             raise AssertionError(f"timed out waiting for {what}")
         time.sleep(0.05)
+
+
+def _cmdline(pid):
+    try:
+        with open(f"/proc/{pid}/cmdline", "rb") as f:
+            return f.read()
+    except OSError:
+        return b""
 
 
 def xdotool(*args, timeout=30):
@@ -113,6 +122,28 @@ class AppEndToEndTest(unittest.TestCase):
         self.kill_browsers()
         self.service.stop()
         shutil.rmtree(self.root, ignore_errors=True)
+
+    def browsers_and_profiles(self):
+        """The browsers started in the test's folder (and their keepers), and its profiles."""
+        profiles = os.path.join(self.root, "cache", "vellamark", "profiles")
+        return ([pid for pid in map(int, filter(str.isdigit, os.listdir("/proc")))
+                 if self.root.encode() in _cmdline(pid)] +
+                (os.listdir(profiles) if os.path.isdir(profiles) else []))
+
+    def test_the_browser_started_ahead_goes_when_the_window_closes_without_a_login(self):
+        manager = WindowManager("openbox")  # the close box is the window manager's
+        self.assertTrue(manager.start())
+        self.addCleanup(manager.stop)
+        rows = {"E&xit": lambda run: run.menu(FILE_MENU, downs=5),
+                "the close box": lambda run: xdotool("key", "alt+F4")}
+        for name, close in rows.items():
+            with self.subTest(name):
+                run = self.start()
+                wait_until(self.browsers_and_profiles, 30, "the browser started ahead")
+                close(run)
+                self.assertEqual(run.exit_code(), 0, run.log())
+                wait_until(lambda: not self.browsers_and_profiles(), 10,
+                           "no browser and no profile left")
 
     def kill_browsers(self):
         """Ends the browsers this test started: those whose profile is in the test's folder."""

@@ -32,6 +32,11 @@ public:
         ++record_.busyReads;
         return record_.busy();
     }
+    // A scripted browser says nothing while it loads: each wait takes its whole time.
+    void WaitWhileBusy(std::chrono::milliseconds limit,
+                       const std::function<void(std::chrono::milliseconds)>& sleep) override {
+        sleep(limit);
+    }
     Status SetAddressBar(bool shown) override { return Call("SetAddressBar", Flag(shown)); }
     Status SetMenuBar(bool shown) override { return Call("SetMenuBar", Flag(shown)); }
     Status SetToolBar(bool shown) override { return Call("SetToolBar", Flag(shown)); }

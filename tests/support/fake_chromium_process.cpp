@@ -13,6 +13,10 @@ using json = nlohmann::json;
 class FakeChromiumProcess final : public ChromiumProcess {
 public:
     explicit FakeChromiumProcess(FakeChromium& browser) : browser_(browser) {}
+    FakeChromiumProcess(const FakeChromiumProcess&) = delete;
+    FakeChromiumProcess& operator=(const FakeChromiumProcess&) = delete;
+    // Our ends of the pipes close without a hand-over: the browser's keeper ends it.
+    ~FakeChromiumProcess() override { browser_.Drop(); }
 
     Status Write(std::string_view bytes, Deadline deadline) override {
         return browser_.Receive(bytes, deadline);
@@ -104,6 +108,17 @@ void FakeChromium::ClearRecord() {
     history.clear();
     commands.clear();
     reads.clear();
+}
+
+void FakeChromium::Drop() {
+    if (!ended_) {
+        End("Dropped");
+    }
+}
+
+void FakeChromium::Exit() {
+    exited_ = true;
+    closed_ = true;
 }
 
 void FakeChromium::End(const char* how) {

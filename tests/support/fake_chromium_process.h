@@ -122,6 +122,9 @@ public:
     [[nodiscard]] Status Receive(std::string_view bytes, Deadline deadline);
     [[nodiscard]] PipeRead Deliver(Deadline deadline);
     void End(const char* how);
+    void Drop();
+    // The browser process ends by itself (it crashed, or was closed) and its pipe with it.
+    void Exit();
 
 private:
     void Respond(std::string_view text, Deadline deadline);
