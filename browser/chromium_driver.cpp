@@ -21,7 +21,8 @@
 //        Browser.setWindowBounds {"windowId":<window>,"bounds":{"windowState":"minimized"}}
 // Launch operations:
 //   Navigate      Page.navigate {"url":text} (session) -> {"frameId":text,"loaderId":text?,
-//                 "errorText":text?}; no loaderId: nothing loads.
+//                 "errorText":text?}; no loaderId: nothing loads. The first navigation to
+//                 about:blank, where the window already is, sends nothing.
 //   Busy          relies on Page.frameStartedLoading / Page.frameStoppedLoading {"frameId":
 //                 text} on the session; the page's main frame has the page target's id.
 //   SetBodyHtml   Runtime.evaluate {"expression":text,"returnByValue":true} (session) ->
@@ -67,6 +68,8 @@ constexpr int kOffScreen = -32000;
 // How long a window manager may take to restore an iconified window, and how often to look.
 constexpr std::chrono::milliseconds kRestoreWait{3000};
 constexpr std::chrono::milliseconds kRestorePoll{20};
+// The page a new window is made on.
+constexpr char kBlankPage[] = "about:blank";
 // The longest a wait on a load reads the browser before letting the window paint.
 constexpr std::chrono::milliseconds kLoadSlice{10};
 
@@ -158,7 +161,7 @@ public:
         if (contextId.text.empty()) {
             return connection_.Broke("a browser context came without its id");
         }
-        json create = {{"url", "about:blank"},
+        json create = {{"url", kBlankPage},
                        {"newWindow", true},
                        {"background", true},
                        {"browserContextId", contextId.text}};
@@ -225,6 +228,12 @@ public:
 
     Status Navigate(std::string_view address) override {
         const std::string url = AddressToUrl(address);
+        // The window was made on a blank page: a first navigation there has nothing to load.
+        if (!navigated_ && url == kBlankPage) {
+            navigated_ = true;
+            return Usable();
+        }
+        navigated_ = true;
         BeginLoad();
         auto reply = Call("Page.navigate", json{{"url", url}}, true);
         if (!reply) {
@@ -562,6 +571,7 @@ private:
     std::uint32_t windowId_ = 0;
     bool shown_ = false;
     bool finished_ = false;
+    bool navigated_ = false;  // the page has left the blank page its window was made on
     bool mainFrameLoading_ = false;
     bool loadPending_ = false;
     bool loadStarted_ = false;

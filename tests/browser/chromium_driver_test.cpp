@@ -368,6 +368,18 @@ TEST(ChromiumDriverTest, LoadThatFailsOrStartsNothingIsNotBusy) {
     }
 }
 
+TEST(ChromiumDriverTest, OnlyTheFirstNavigationToTheBlankPageTheWindowShowsIsSpared) {
+    Rig rig;
+    ASSERT_TRUE(rig.Connect());
+    rig.browser.ClearRecord();
+    ASSERT_TRUE(rig.driver->Navigate("about:blank"));
+    EXPECT_FALSE(rig.driver->Busy());
+    EXPECT_TRUE(rig.browser.history.empty());
+    ASSERT_TRUE(rig.driver->Navigate("about:blank"));
+    EXPECT_EQ(rig.browser.history,
+              std::vector<std::string>{"Page.navigate" + kOnSession + R"( {"url":"about:blank"})"});
+}
+
 TEST(ChromiumDriverTest, WindowCallsGoToTheWindowLearnedAtStart) {
     const std::string normal =
         R"(Browser.setWindowBounds {"bounds":{"windowState":"normal"},"windowId":42})";
