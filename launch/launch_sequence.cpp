@@ -156,8 +156,8 @@ private:
     }
 
     std::optional<std::string> ReadTimeText();
-    LaunchOutcome PageFilePath(const LoginFormValues& values, const std::string& time);
-    LaunchOutcome InBrowserPath(const LoginFormValues& values);
+    LaunchOutcome PageFileRoute(const LoginFormValues& values, const std::string& time);
+    LaunchOutcome InBrowserRoute(const LoginFormValues& values);
 
     const LaunchFlags& flags_;
     LaunchEnvironment& env_;
@@ -251,10 +251,10 @@ LaunchOutcome BrowserLogin::Run(const std::string& checkUrl, const std::string& 
 
     const LoginFormValues values{checkUrl,        username,        password,        *time,  seed,
                                  challenge->pin1, challenge->pin2, challenge->pin3, version};
-    return flags_.CreatePage ? PageFilePath(values, *time) : InBrowserPath(values);
+    return flags_.CreatePage ? PageFileRoute(values, *time) : InBrowserRoute(values);
 }
 
-LaunchOutcome BrowserLogin::PageFilePath(const LoginFormValues& values, const std::string& time) {
+LaunchOutcome BrowserLogin::PageFileRoute(const LoginFormValues& values, const std::string& time) {
     const std::string folder = ChoosePageFolder(env_.programFolder, env_.tempFolder);
     if (folder.empty()) {
         return Fail("there is no folder to write the login page to",
@@ -299,7 +299,7 @@ LaunchOutcome BrowserLogin::PageFilePath(const LoginFormValues& values, const st
     return HandOver();
 }
 
-LaunchOutcome BrowserLogin::InBrowserPath(const LoginFormValues& values) {
+LaunchOutcome BrowserLogin::InBrowserRoute(const LoginFormValues& values) {
     const std::string form = CreateShortForm(values);
     Wait(85);
     if (Status status = browser_->SetBodyHtml(form); !status) {
@@ -398,6 +398,7 @@ void LoginToService(const MMain& values, const LaunchFlags& flags, LaunchEnviron
         ui.EndProgram(1);
         return;
     }
+    env.serviceOrigin = *origin;  // the page file's addresses use the same, not a second reading
     const std::string checkUrl =
         *origin + "/p_checkpassword.php?id=" + DateTimeDigits(ClockNow(env));
     const LaunchOutcome outcome = LaunchBrowserLogin(

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/text.h"
+
 namespace vellamark {
 namespace {
 
@@ -9,26 +11,11 @@ namespace {
 std::string CharacterAt(std::string_view text, int index) {
     std::size_t pos = 0;
     for (int k = 0; pos < text.size(); ++k) {
-        std::size_t length = 1;
-        const auto lead = static_cast<unsigned char>(text[pos]);
-        if (lead >= 0xF0) {
-            length = 4;
-        } else if (lead >= 0xE0) {
-            length = 3;
-        } else if (lead >= 0xC0) {
-            length = 2;
-        }
-        // Continuation bytes that follow the lead belong to this character; a truncated
-        // sequence ends where the continuation bytes end.
-        std::size_t end = pos + 1;
-        while (end < text.size() && end < pos + length &&
-               (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
-            ++end;
-        }
+        const std::size_t start = pos;
+        static_cast<void>(NextCodePoint(text, pos));
         if (k == index) {
-            return std::string(text.substr(pos, end - pos));
+            return std::string(text.substr(start, pos - start));
         }
-        pos = end;
     }
     return {};
 }

@@ -124,14 +124,6 @@ void AppendUtf8(std::string& out, char32_t c) {
     }
 }
 
-std::u16string Utf8ToUtf16(std::string_view utf8) {
-    return EncodeUtf16<std::u16string>(utf8);
-}
-
-std::string Utf16ToUtf8(std::u16string_view utf16) {
-    return DecodeUtf16(utf16);
-}
-
 std::wstring WideFromUtf8(std::string_view utf8) {
     if constexpr (sizeof(wchar_t) == 2) {
         return EncodeUtf16<std::wstring>(utf8);

@@ -30,10 +30,8 @@ namespace vellamark {
 // One character as UTF-8.
 void AppendUtf8(std::string& out, char32_t codePoint);
 
-// UTF-8 and UTF-16 (the Windows API's wide text; wchar_t is UTF-16 there and UTF-32 on Linux,
-// and the wide forms follow the platform's wchar_t). Malformed input becomes U+FFFD.
-[[nodiscard]] std::u16string Utf8ToUtf16(std::string_view utf8);
-[[nodiscard]] std::string Utf16ToUtf8(std::u16string_view utf16);
+// UTF-8 and wide text (the Windows API's: wchar_t is UTF-16 there and UTF-32 on Linux). Malformed
+// input becomes U+FFFD.
 [[nodiscard]] std::wstring WideFromUtf8(std::string_view utf8);
 [[nodiscard]] std::string Utf8FromWide(std::wstring_view wide);
 
