@@ -13,7 +13,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from launch_harness import wait_until  # noqa: E402
 from wine_harness import (Desktop, LauncherRun, ProgramFolder, Wine, check_login_form,  # noqa
-                          standin_pids)
+                          running, standin_pids)
 
 USERNAME = "alice"
 PASSWORD = "s3cret pass"
@@ -56,6 +56,7 @@ class WindowsAppTest(unittest.TestCase):
         self.assertEqual(shown[-1]["bounds"]["windowState"], "maximized")
         self.assertEqual(sum(1 for r in records if r["kind"] == "started"), launches)
         self.assertTrue(standin_pids(self.program.folder), "the browser ended with the launcher")
+        self.assertEqual(running(self.program.folder, "vellamark.exe"), [])
         return records
 
     def test_an_unencrypted_service_address_is_refused_at_start(self):
@@ -103,21 +104,22 @@ class WindowsAppTest(unittest.TestCase):
             self.assertEqual(kind, "REG_SZ")
             self.assertRegex(data, r"^([0-9A-F]{16})+$", name)
 
-        # The browser's profile goes as soon as the browser has ended, long after the launcher.
+        # Once the browser has ended, the next launch removes its profile (past its first minute).
         started = [r for r in records if r["kind"] == "started"][-1]
         profile = next(a for a in started["arguments"] if a.startswith("--user-data-dir="))
         profile = self.wine.unix_path(profile.split("=", 1)[1])
         self.assertTrue(os.path.isdir(profile))
         self.assertEqual(self.wine.run("taskkill", "/F", "/PID", str(started["pid"])).returncode,
                          0)
-        self.assertTrue(wait_until(lambda: not os.path.exists(profile), 60),
-                        "the profile outlived its browser")
+        self.assertTrue(wait_until(lambda: not os.listdir(profile), 30))  # its lock has gone
+        os.utime(profile, (time.time() - 120, time.time() - 120))
 
         # The next start shows the saved account: Enter in the password box logs it in.
         self.wine.kill_all()
         run, _ = self.start()
         self.desktop.keys("Tab", "Tab", "Tab", "Return")
         records = self.launched(run, 2)
+        self.assertFalse(os.path.exists(profile))
         submits = [r for r in records if r["kind"] == "submit"]
         self.assertEqual(len(submits), 2)
         check_login_form(self, submits[1]["html"], USERNAME, PASSWORD, PIN)

@@ -164,6 +164,12 @@ class ProgramFolder:
         shutil.rmtree(self.root, ignore_errors=True)
 
 
+def running(folder: str, program: str) -> list[int]:
+    """Running processes of the program in this folder, by its Linux or its Windows path."""
+    path = os.path.join(folder, program)
+    return [pid for pid, args in _processes() if args and args[0] in (path, windows_path(path))]
+
+
 def standin_pids(folder: str) -> list[int]:
     """Running stand-in browsers started from this folder (as wine shows them to Linux)."""
     name = windows_path(os.path.join(folder, "standin_browser.exe"))
