@@ -12,8 +12,9 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from launch_harness import wait_until  # noqa: E402
-from wine_harness import (Desktop, LauncherRun, ProgramFolder, Wine, check_login_form,  # noqa
-                          running, standin_pids)
+from wine_harness import (SETTINGS_KEY, Desktop, LauncherRun, ProgramFolder, Wine,  # noqa
+                          check_login_form, running, standin_pids, type_login,
+                          without_root_override)
 
 USERNAME = "alice"
 PASSWORD = "s3cret pass"
@@ -24,6 +25,7 @@ ORIGIN = "https://service.example"
 class WindowsAppTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
+        without_root_override()
         cls.wine = Wine()
         cls.desktop = Desktop()
 
@@ -141,6 +143,21 @@ class WindowsAppTest(unittest.TestCase):
         self.assertTrue(page.endswith(b"\r\n"))
         check_login_form(self, page.decode("latin-1"), USERNAME, PASSWORD, PIN)
         self.assertEqual(self.wine.reg_query()["createpage"], ("REG_SZ", "True"))
+
+    def test_read_only_folders_still_give_a_working_create_browser_login(self):
+        temp = self.wine.drive_c("vellamark", "temp")  # the page's place after the program's
+        os.makedirs(temp, exist_ok=True)
+        os.chmod(temp, 0o555)
+        self.addCleanup(os.chmod, temp, 0o755)
+        os.chmod(self.program.folder, 0o555)
+        self.wine.run("reg", "add", SETTINGS_KEY, "/v", "createpage", "/d", "True", "/f")
+        local = self.wine.run("cmd", "/c", "echo %LOCALAPPDATA%").stdout.strip()
+        run, _ = self.start()
+        type_login(USERNAME, PASSWORD, PIN)
+        opened = [r["url"] for r in self.launched(run, 1) if r["kind"] == "navigate"][-1]
+        page = os.path.join(self.wine.unix_path(local), "vellamark", "temp", opened.split("/")[-1])
+        with open(page, "rb") as f:  # under the user's local application data
+            check_login_form(self, f.read().decode("latin-1"), USERNAME, PASSWORD, PIN)
 
 
 if __name__ == "__main__":
