@@ -24,11 +24,12 @@ set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 set(CPACK_NSIS_MODIFY_PATH OFF)
 # A 64-bit installer for a 64-bit program (it also runs where no 32-bit subsystem is installed,
 # as on a wine without its 32-bit half). The additions give the installer and the uninstaller
-# their version information.
+# their version information and the uninstaller the removal of what the launcher wrote.
 # Values reach the NSIS script as written here, quotes and all.
 set(CPACK_VERBATIM_VARIABLES ON)
 configure_file(${CMAKE_CURRENT_SOURCE_DIR}/win32/installer_additions.nsh.in
     ${CMAKE_CURRENT_BINARY_DIR}/installer_additions.nsh @ONLY)
 set(CPACK_NSIS_DEFINES
     "Target amd64-unicode\n!include \"${CMAKE_CURRENT_BINARY_DIR}/installer_additions.nsh\"")
+set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "Call un.RemoveLauncherLeftovers")
 include(CPack)

@@ -138,9 +138,10 @@ class LauncherRun:
     """One start of vellamark.exe from a program folder of the test's own, with the stand-in as
     the browser."""
 
-    def __init__(self, wine: Wine, program_folder: str, record: str, origin: str):
-        env = dict(wine.env, VELLAMARK_BROWSER=windows_path(os.path.join(program_folder,
-                                                                          "standin_browser.exe")),
+    def __init__(self, wine: Wine, program_folder: str, record: str, origin: str,
+                 browser_folder: str = ""):
+        env = dict(wine.env, VELLAMARK_BROWSER=windows_path(os.path.join(
+                       browser_folder or program_folder, "standin_browser.exe")),
                    VELLAMARK_STANDIN_RECORD=windows_path(record),
                    VELLAMARK_SERVICE_ORIGIN=origin)
         self.process = subprocess.Popen(["wine", os.path.join(program_folder, "vellamark.exe")],
