@@ -64,15 +64,30 @@ bool IsLaunchProfileName(std::string_view name) {
 int RemoveStaleProfiles(const std::string& root) {
     std::error_code ec;
     std::vector<fs::path> dirs;
+    std::vector<fs::path> abandoned;
     for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
         // Only the folders this launcher made: anything else in the root is somebody else's.
         std::error_code typeError;
-        if (IsLaunchProfileName(it->path().filename().string()) && it->is_directory(typeError) &&
-            !it->is_symlink(typeError)) {
+        if (!it->is_directory(typeError) || it->is_symlink(typeError)) {
+            continue;
+        }
+        const std::string name = it->path().filename().string();
+        if (IsLaunchProfileName(name)) {
             dirs.push_back(it->path());
+        } else if (name.ends_with(kProfileRemovingSuffix) &&
+                   IsLaunchProfileName(std::string_view(name).substr(
+                       0, name.size() - kProfileRemovingSuffix.size()))) {
+            // A removal that was cut short (the program ended, or a file inside was open for a
+            // moment): no browser uses a folder once it has that name.
+            abandoned.push_back(it->path());
         }
     }
     int removed = 0;
+    for (const auto& dir : abandoned) {
+        std::error_code removeError;
+        fs::remove_all(dir, removeError);
+        removed += removeError ? 0 : 1;
+    }
     const auto now = fs::file_time_type::clock::now();
     for (const auto& dir : dirs) {
         std::error_code timeError;

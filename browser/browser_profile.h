@@ -19,8 +19,12 @@ inline constexpr std::chrono::seconds kProfileGrace{60};
 // True for the names CreateLaunchProfile gives its folders.
 [[nodiscard]] bool IsLaunchProfileName(std::string_view name);
 
+// Where a removal renames a profile first (Windows), the name it gives it: a launch profile's
+// name and this.
+inline constexpr std::string_view kProfileRemovingSuffix = ".removing";
+
 // Removes every launch profile under root (and nothing else there) that no running browser
-// holds. Returns how many went.
+// holds, and what is left of removals cut short. Returns how many went.
 int RemoveStaleProfiles(const std::string& root);
 
 // True when a running browser holds the profile (its lock names a live process).

@@ -28,7 +28,7 @@ bool RemoveProfileIfUnheld(const std::string& profileDir) {
     // Renaming first fails while any file inside is open, so a browser starting on it now
     // cannot lose half its profile under it.
     std::error_code ec;
-    const fs::path doomed = fs::path(profileDir).string() + ".removing";
+    const fs::path doomed = fs::path(profileDir).string() + std::string(kProfileRemovingSuffix);
     fs::rename(profileDir, doomed, ec);
     if (ec) {
         return false;

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "browser/chromium_process.h"
-#include "browser/profile_keeper_windows.h"
 #include "platform/owned_handle_windows.h"
 #include "platform/text.h"
 
@@ -109,13 +108,25 @@ public:
             ::TerminateProcess(process_.Get(), 1);
             ::WaitForSingleObject(process_.Get(), 3000);
         }
-        Detach();
+        CloseAll();
     }
 
+    // Until now only we held the far ends of the browser's pipes, so a launcher that died or was
+    // killed took the browser with it: its command pipe reached end of file. From here on the
+    // browser is the user's: it gets copies of our ends to hold itself, and never sees its pipes
+    // close. We started it, so our handle to it may place handles in it.
     void Detach() override {
-        process_.Reset();
-        toBrowser_.Reset();
-        fromBrowser_.Reset();
+        if (process_.Get() != nullptr && Ended().empty()) {
+            for (const OwnedHandle* end : {&toBrowser_, &fromBrowser_}) {
+                HANDLE copy = nullptr;
+                if (end->Get() != nullptr) {
+                    static_cast<void>(::DuplicateHandle(::GetCurrentProcess(), end->Get(),
+                                                        process_.Get(), &copy, 0, FALSE,
+                                                        DUPLICATE_SAME_ACCESS));
+                }
+            }
+        }
+        CloseAll();
     }
 
     long long Id() const override { return id_; }
@@ -130,6 +141,12 @@ public:
     }
 
 private:
+    void CloseAll() {
+        process_.Reset();
+        toBrowser_.Reset();
+        fromBrowser_.Reset();
+    }
+
     OwnedHandle process_;
     DWORD id_;
     OwnedHandle toBrowser_;
@@ -153,15 +170,21 @@ Result<std::unique_ptr<ChromiumProcess>> StartChromiumProcess(const std::string&
         return Started::Fail("Could not create the pipes to the browser: " +
                              LastErrorText(::GetLastError()));
     }
+    // Our own ends are for no child of ours, the browser included: were they inherited, the
+    // browser would outlive a launcher that dies before the hand-over.
+    if (!::SetHandleInformation(commandWrite.Get(), HANDLE_FLAG_INHERIT, 0) ||
+        !::SetHandleInformation(replyRead.Get(), HANDLE_FLAG_INHERIT, 0)) {
+        return Started::Fail("Could not prepare the pipes to the browser: " +
+                             LastErrorText(::GetLastError()));
+    }
     settings.pipeIn = std::to_string(reinterpret_cast<std::uintptr_t>(commandRead.Get()));
     settings.pipeOut = std::to_string(reinterpret_cast<std::uintptr_t>(replyWrite.Get()));
     std::wstring commandLine =
         WideFromUtf8(WindowsCommandLine(program, ChromiumArguments(settings)));
     const std::wstring application = WideFromUtf8(program);
 
-    // Exactly these four handles go to the browser: its two pipe ends and, so that it never
-    // sees its command pipe close once we are gone, our two as well.
-    HANDLE inherited[] = {commandRead.Get(), replyWrite.Get(), commandWrite.Get(), replyRead.Get()};
+    // Exactly its two pipe ends go to the browser, and nothing else we hold.
+    HANDLE inherited[] = {commandRead.Get(), replyWrite.Get()};
     SIZE_T size = 0;
     ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
     std::vector<unsigned char> attributeStorage(size);
@@ -194,10 +217,6 @@ Result<std::unique_ptr<ChromiumProcess>> StartChromiumProcess(const std::string&
                              LastErrorText(startError));
     }
     ::CloseHandle(info.hThread);
-    StartProfileKeeper(info.dwProcessId, settings.profileDir);
-    // Our own ends are not for any later child of ours.
-    ::SetHandleInformation(commandWrite.Get(), HANDLE_FLAG_INHERIT, 0);
-    ::SetHandleInformation(replyRead.Get(), HANDLE_FLAG_INHERIT, 0);
     return std::make_unique<WindowsChromiumProcess>(OwnedHandle(info.hProcess), info.dwProcessId,
                                                     std::move(commandWrite), std::move(replyRead));
 }

@@ -17,9 +17,10 @@ enum class UserFolder { kConfig, kData, kCache };
 
 // The launcher's own places, named here and nowhere else.
 
-// The two working folders startup makes sure of.
+// The two working folders startup makes sure of. On Windows "c:\vellamark" where this user may
+// write there (finding that out may create it), otherwise <data>\vellamark as on Linux.
 struct WorkingFolders {
-    std::string main;  // <data>/vellamark; "c:\vellamark" on Windows
+    std::string main;  // <data>/vellamark
     std::string temp;  // its subfolder "temp"
 };
 [[nodiscard]] Result<WorkingFolders> LauncherWorkingFolders(const EnvironmentLookup& env);

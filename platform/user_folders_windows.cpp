@@ -42,6 +42,49 @@ std::string Join(const std::string& folder, const std::string& name) {
     return folder + "\\" + name;
 }
 
+// Access on Windows lies in access lists that the attributes do not show: try it instead.
+bool MayCreateFilesIn(const std::wstring& folder) {
+    const std::wstring probe =
+        folder + L"\\vellamark-probe-" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+    const HANDLE handle =
+        CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    CloseHandle(handle);
+    return true;
+}
+
+// True when the page files can go into folders.temp, as it is or once startup has made it. A
+// missing main folder is made here: whether this user may create it is known only by trying.
+// Something other than a folder under the main folder's name keeps these names, and startup
+// reports it.
+bool MayWorkIn(const WorkingFolders& folders) {
+    const std::wstring main = WideFromUtf8(folders.main);
+    const std::wstring temp = WideFromUtf8(folders.temp);
+    DWORD attributes = GetFileAttributesW(main.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+            return false;
+        }
+        if (!CreateDirectoryW(main.c_str(), nullptr)) {
+            return false;
+        }
+        attributes = FILE_ATTRIBUTE_DIRECTORY;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        return true;
+    }
+    const DWORD tempAttributes = GetFileAttributesW(temp.c_str());
+    if (tempAttributes != INVALID_FILE_ATTRIBUTES &&
+        (tempAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return MayCreateFilesIn(temp);
+    }
+    return MayCreateFilesIn(main);
+}
+
 }  // namespace
 
 Result<std::string> UserFolderPath(UserFolder which, const EnvironmentLookup& env) {
@@ -54,9 +97,21 @@ Result<std::string> UserFolderPath(UserFolder which, const EnvironmentLookup& en
                        roaming ? "APPDATA" : "LOCALAPPDATA");
 }
 
-// The working folders keep the names the launcher has always used on Windows.
-Result<WorkingFolders> LauncherWorkingFolders(const EnvironmentLookup&) {
-    return WorkingFolders{"c:\\vellamark", "c:\\vellamark\\temp"};
+// The working folders keep the names the launcher has always used on Windows, where this user
+// may write there. A standard user of a locked-down machine may not create "c:\vellamark", nor
+// write into one an administrator made; the folders then go under the user's own local
+// application data, beside the browser profiles.
+Result<WorkingFolders> LauncherWorkingFolders(const EnvironmentLookup& env) {
+    const WorkingFolders classic{"c:\\vellamark", "c:\\vellamark\\temp"};
+    if (MayWorkIn(classic)) {
+        return classic;
+    }
+    auto base = UserFolderPath(UserFolder::kData, env);
+    if (!base) {
+        return classic;  // startup then says what is wrong with the usual place
+    }
+    const std::string main = Join(*base, kAppFolder);
+    return WorkingFolders{main, Join(main, "temp")};
 }
 
 Result<std::string> LauncherStoreFile(const EnvironmentLookup& env) {

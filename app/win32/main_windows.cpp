@@ -1,11 +1,8 @@
 #include <windows.h>
 
-#include <cwchar>
 #include <string>
-#include <vector>
 
 #include "app/win32/form1_window_windows.h"
-#include "browser/profile_keeper_windows.h"
 #include "form/default_launcher.h"
 #include "launch/service_origin.h"
 #include "platform/text.h"
@@ -28,10 +25,6 @@ std::wstring ProgramPathWide() {
     }
 }
 
-std::string ProgramPath() {
-    return vellamark::Utf8FromWide(ProgramPathWide());
-}
-
 // The folder that holds this program: the store key follows the creation time of the file
 // "vellamark.exe" there.
 std::string ProgramFolder() {
@@ -41,34 +34,9 @@ std::string ProgramFolder() {
                                                                : path.substr(0, slash));
 }
 
-// The arguments of a keeper's start; empty for an ordinary start. The shell, which splits a
-// command line, is loaded only then: at every start it would cost memory and time for nothing.
-std::vector<std::string> KeeperArguments() {
-    std::vector<std::string> arguments;
-    const wchar_t* line = GetCommandLineW();
-    if (std::wcsstr(line, vellamark::WideFromUtf8(vellamark::kProfileKeeperOption).c_str()) ==
-        nullptr) {
-        return arguments;
-    }
-    using SplitCommandLine = LPWSTR*(WINAPI*)(LPCWSTR, int*);
-    const auto split = reinterpret_cast<SplitCommandLine>(reinterpret_cast<void*>(
-        GetProcAddress(LoadLibraryW(L"shell32.dll"), "CommandLineToArgvW")));
-    int count = 0;
-    LPWSTR* wide = split != nullptr ? split(line, &count) : nullptr;
-    for (int i = 1; i < count; ++i) {
-        arguments.push_back(vellamark::Utf8FromWide(wide[i]));
-    }
-    LocalFree(wide);
-    return arguments;
-}
-
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
-    if (vellamark::RunIfProfileKeeper(KeeperArguments())) {
-        return 0;
-    }
-    vellamark::SetProfileKeeperProgram(ProgramPath());
     // A service address that would send the password unencrypted is refused before anything
     // is typed into the window.
     if (const auto origin = vellamark::ServiceOrigin(); !origin) {

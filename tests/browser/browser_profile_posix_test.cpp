@@ -78,13 +78,16 @@ TEST(RemoveStaleProfilesTest, TouchesOnlyTheFoldersLaunchesMade) {
         {"launch-12-", false},
         {"my-documents", false},
         {"launch-12-3.bak", false},
+        {"launch-1700000000000-4.removing", true},  // a removal cut short
+        {"launch-x-4.removing", false},
+        {"my-documents.removing", false},
     };
     testsupport::TempFolder root;
     for (const auto& [name, ours] : rows) {
         fs::create_directories(root.path() / name / "Default");
         Age(root.path() / name, std::chrono::hours(2));
     }
-    EXPECT_EQ(RemoveStaleProfiles(root.text()), 1);
+    EXPECT_EQ(RemoveStaleProfiles(root.text()), 2);
     for (const auto& [name, ours] : rows) {
         EXPECT_EQ(fs::exists(root.path() / name), !ours) << name;
     }

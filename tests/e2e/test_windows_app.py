@@ -12,8 +12,9 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from launch_harness import wait_until  # noqa: E402
-from wine_harness import (Desktop, LauncherRun, ProgramFolder, Wine, check_login_form,  # noqa
-                          standin_pids)
+from wine_harness import (SETTINGS_KEY, Desktop, LauncherRun, ProgramFolder, Wine,  # noqa
+                          check_login_form, running, standin_pids, type_login,
+                          without_root_override)
 
 USERNAME = "alice"
 PASSWORD = "s3cret pass"
@@ -24,6 +25,7 @@ ORIGIN = "https://service.example"
 class WindowsAppTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
+        without_root_override()
         cls.wine = Wine()
         cls.desktop = Desktop()
 
@@ -56,6 +58,7 @@ class WindowsAppTest(unittest.TestCase):
         self.assertEqual(shown[-1]["bounds"]["windowState"], "maximized")
         self.assertEqual(sum(1 for r in records if r["kind"] == "started"), launches)
         self.assertTrue(standin_pids(self.program.folder), "the browser ended with the launcher")
+        self.assertEqual(running(self.program.folder, "vellamark.exe"), [])
         return records
 
     def test_an_unencrypted_service_address_is_refused_at_start(self):
@@ -103,21 +106,22 @@ class WindowsAppTest(unittest.TestCase):
             self.assertEqual(kind, "REG_SZ")
             self.assertRegex(data, r"^([0-9A-F]{16})+$", name)
 
-        # The browser's profile goes as soon as the browser has ended, long after the launcher.
+        # Once the browser has ended, the next launch removes its profile (past its first minute).
         started = [r for r in records if r["kind"] == "started"][-1]
         profile = next(a for a in started["arguments"] if a.startswith("--user-data-dir="))
         profile = self.wine.unix_path(profile.split("=", 1)[1])
         self.assertTrue(os.path.isdir(profile))
         self.assertEqual(self.wine.run("taskkill", "/F", "/PID", str(started["pid"])).returncode,
                          0)
-        self.assertTrue(wait_until(lambda: not os.path.exists(profile), 60),
-                        "the profile outlived its browser")
+        self.assertTrue(wait_until(lambda: not os.listdir(profile), 30))  # its lock has gone
+        os.utime(profile, (time.time() - 120, time.time() - 120))
 
         # The next start shows the saved account: Enter in the password box logs it in.
         self.wine.kill_all()
         run, _ = self.start()
         self.desktop.keys("Tab", "Tab", "Tab", "Return")
         records = self.launched(run, 2)
+        self.assertFalse(os.path.exists(profile))
         submits = [r for r in records if r["kind"] == "submit"]
         self.assertEqual(len(submits), 2)
         check_login_form(self, submits[1]["html"], USERNAME, PASSWORD, PIN)
@@ -139,6 +143,21 @@ class WindowsAppTest(unittest.TestCase):
         self.assertTrue(page.endswith(b"\r\n"))
         check_login_form(self, page.decode("latin-1"), USERNAME, PASSWORD, PIN)
         self.assertEqual(self.wine.reg_query()["createpage"], ("REG_SZ", "True"))
+
+    def test_read_only_folders_still_give_a_working_create_browser_login(self):
+        temp = self.wine.drive_c("vellamark", "temp")  # the page's place after the program's
+        os.makedirs(temp, exist_ok=True)
+        os.chmod(temp, 0o555)
+        self.addCleanup(os.chmod, temp, 0o755)
+        os.chmod(self.program.folder, 0o555)
+        self.wine.run("reg", "add", SETTINGS_KEY, "/v", "createpage", "/d", "True", "/f")
+        local = self.wine.run("cmd", "/c", "echo %LOCALAPPDATA%").stdout.strip()
+        run, _ = self.start()
+        type_login(USERNAME, PASSWORD, PIN)
+        opened = [r["url"] for r in self.launched(run, 1) if r["kind"] == "navigate"][-1]
+        page = os.path.join(self.wine.unix_path(local), "vellamark", "temp", opened.split("/")[-1])
+        with open(page, "rb") as f:  # under the user's local application data
+            check_login_form(self, f.read().decode("latin-1"), USERNAME, PASSWORD, PIN)
 
 
 if __name__ == "__main__":

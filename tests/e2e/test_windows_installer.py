@@ -11,7 +11,8 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from launch_harness import wait_until  # noqa: E402
-from wine_harness import BUILD_DIR, SETTINGS_KEY, Desktop, Wine  # noqa: E402
+from wine_harness import (BUILD_DIR, SETTINGS_KEY, STANDIN_EXE, Desktop, LauncherRun,  # noqa
+                          Wine, standin_pids, type_login)
 
 
 class WindowsInstallerTest(unittest.TestCase):
@@ -58,14 +59,32 @@ class WindowsInstallerTest(unittest.TestCase):
         self.desktop.keys("alt+F4")
         self.assertEqual(run.wait(60), 0)
 
+        # A login leaves its page beside the program and its browser open; so did one in temp.
+        browsers = os.path.dirname(STANDIN_EXE)
+        wine.run("reg", "add", SETTINGS_KEY, "/v", "createpage", "/d", "True", "/f")
+        run = LauncherRun(wine, folder, os.path.join(BUILD_DIR, "standin-installed.jsonl"),
+                          "https://service.example", browsers)
+        self.desktop.activate(self.desktop.find("VellaMark System"))
+        type_login("alice", "s3cret pass", "2718281828")
+        self.assertEqual(run.wait(), 0)
+        self.assertTrue(glob.glob(os.path.join(folder, "vellamar_*.htm")))
+        with open(wine.drive_c("vellamark", "temp", "vellamar_093512.htm"), "w") as f:
+            f.write("<form name=frm1></form>\r\n")
+        local = wine.unix_path(wine.run("cmd", "/c", "echo %LOCALAPPDATA%").stdout.strip())
+
         # Saved accounts, as a login leaves them, survive the uninstaller.
         self.assertEqual(wine.run("reg", "add", SETTINGS_KEY, "/v", "username", "/d",
                                   "0123456789ABCDEF", "/f").returncode, 0)
         wine.run(os.path.join(folder, "Uninstall.exe"), "/S", timeout=300)
-        wine.wait_idle()
-        self.assertTrue(wait_until(lambda: not os.path.exists(os.path.join(folder,
-                                                                         "vellamark.exe")), 60))
+        self.assertTrue(wait_until(lambda: not os.path.exists(folder), 120))
         self.assertFalse(os.path.exists(shortcut))
+        self.assertFalse(os.path.exists(wine.drive_c("vellamark")))
+        # What the open browser's profile holds goes when Windows restarts after it has ended.
+        self.assertTrue(standin_pids(browsers))
+        wine.kill_all()
+        wine.run("wineboot", "-r", timeout=120)
+        wine.wait_idle()
+        self.assertFalse(os.path.exists(os.path.join(local, "vellamark")))
         self.assertEqual(wine.reg_query()["username"], ("REG_SZ", "0123456789ABCDEF"))
 
 

@@ -7,6 +7,7 @@ Standard library only. Every wait is on a condition, with a bound."""
 
 from __future__ import annotations
 
+import ctypes
 import html.parser
 import json
 import os
@@ -24,6 +25,14 @@ APP_EXE = os.path.join(BUILD_DIR, "app", "vellamark.exe")
 REG_EXE = os.path.join(BUILD_DIR, "store", "vellamark-reg.exe")
 STANDIN_EXE = os.path.join(BUILD_DIR, "tests", "standin_browser", "standin_browser.exe")
 SETTINGS_KEY = r"HKCU\Software\Corvane\Vellamar"
+
+
+def without_root_override() -> None:
+    """Makes the programs this process starts from now on, wine's server too, meet the files'
+    permissions as an ordinary user does: root would write into a folder closed to writing."""
+    for capability in (1, 2) if os.geteuid() == 0 else ():  # CAP_DAC_OVERRIDE, _READ_SEARCH
+        if ctypes.CDLL(None, use_errno=True).prctl(24, capability, 0, 0, 0):  # PR_CAPBSET_DROP
+            raise OSError(ctypes.get_errno(), "could not give up root's file override")
 
 
 def windows_path(unix_path: str) -> str:
@@ -129,9 +138,10 @@ class LauncherRun:
     """One start of vellamark.exe from a program folder of the test's own, with the stand-in as
     the browser."""
 
-    def __init__(self, wine: Wine, program_folder: str, record: str, origin: str):
-        env = dict(wine.env, VELLAMARK_BROWSER=windows_path(os.path.join(program_folder,
-                                                                          "standin_browser.exe")),
+    def __init__(self, wine: Wine, program_folder: str, record: str, origin: str,
+                 browser_folder: str = ""):
+        env = dict(wine.env, VELLAMARK_BROWSER=windows_path(os.path.join(
+                       browser_folder or program_folder, "standin_browser.exe")),
                    VELLAMARK_STANDIN_RECORD=windows_path(record),
                    VELLAMARK_SERVICE_ORIGIN=origin)
         self.process = subprocess.Popen(["wine", os.path.join(program_folder, "vellamark.exe")],
@@ -161,13 +171,28 @@ class ProgramFolder:
             return [json.loads(line) for line in f if line.strip()]
 
     def close(self) -> None:
+        os.chmod(self.folder, 0o755)  # a test may have closed it
         shutil.rmtree(self.root, ignore_errors=True)
+
+
+def running(folder: str, program: str) -> list[int]:
+    """Running processes of the program in this folder, by its Linux or its Windows path."""
+    path = os.path.join(folder, program)
+    return [pid for pid, args in _processes() if args and args[0] in (path, windows_path(path))]
 
 
 def standin_pids(folder: str) -> list[int]:
     """Running stand-in browsers started from this folder (as wine shows them to Linux)."""
     name = windows_path(os.path.join(folder, "standin_browser.exe"))
     return [pid for pid, args in _processes() if args and args[0] == name]
+
+
+def type_login(username: str, password: str, pin: str) -> None:
+    """Types a login into a window just started (the focus on "Save Password"), then Enter."""
+    for keys, text in ((("Tab",), username), (("Tab", "Tab"), password), (("Tab",), pin)):
+        Desktop.keys(*keys)
+        Desktop.type(text)
+    Desktop.keys("shift+Tab", "Return")
 
 
 class _FormReader(html.parser.HTMLParser):
