@@ -20,7 +20,8 @@ struct PipeRead {
 };
 
 // A browser process started detached, in a session of its own, with the two debugging pipes.
-// It also holds the far ends of its own pipes, so it never sees them close and outlives us.
+// Until it is handed over it ends with us: once our end of its command pipe closes (we let go
+// of the object, end, or are killed) it reads end of file and ends, with its profile.
 class ChromiumProcess {
 public:
     ChromiumProcess() = default;
@@ -34,7 +35,8 @@ public:
     [[nodiscard]] virtual PipeRead Read(Deadline deadline) = 0;
     // Ends the browser and every process it started, waiting a bounded time for them.
     virtual void Kill() = 0;
-    // Closes our ends of the pipes and leaves the browser running.
+    // Hands the browser over: it keeps its command pipe open from now on (its keeper holds it
+    // on Linux, the browser itself on Windows), then our ends close and it stays running.
     virtual void Detach() = 0;
     [[nodiscard]] virtual long long Id() const = 0;
     // How the browser ended ("it exited with code 1"), or empty while it runs.
