@@ -19,6 +19,8 @@
 //   5. Browser.getWindowForTarget {"targetId":<page>} -> {"windowId":integer,"bounds":{...}};
 //        a browser that made the window in another state than asked is sent
 //        Browser.setWindowBounds {"windowId":<window>,"bounds":{"windowState":"minimized"}}
+//   6. where minimised: Runtime.evaluate {"expression":<a promise that resolves once the page
+//        is hidden, or after 300 ms>,"awaitPromise":true,"returnByValue":true} (session)
 // Launch operations:
 //   Navigate      Page.navigate {"url":text} (session) -> {"frameId":text,"loaderId":text?,
 //                 "errorText":text?}; no loaderId: nothing loads. The first navigation to
@@ -68,6 +70,11 @@ constexpr int kOffScreen = -32000;
 // How long a window manager may take to restore an iconified window, and how often to look.
 constexpr std::chrono::milliseconds kRestoreWait{3000};
 constexpr std::chrono::milliseconds kRestorePoll{20};
+// Resolves once the page is hidden (its window iconified), or after 300 ms.
+constexpr char kUntilHidden[] =
+    "new Promise(function(done){function hidden(){return document.visibilityState==='hidden';}"
+    "if(hidden())return done(true);document.addEventListener('visibilitychange',function(){"
+    "if(hidden())done(true);});setTimeout(function(){done(hidden());},300);})";
 // The page a new window is made on.
 constexpr char kBlankPage[] = "about:blank";
 // The longest a wait on a load reads the browser before letting the window paint.
@@ -214,16 +221,30 @@ public:
             return connection_.Broke("the page's window came without a usable id");
         }
         windowId_ = id->get<std::uint32_t>();
-        if (!minimise_ || StateIn(*windowBody) == "minimized") {
+        if (!minimise_) {
             return Status::Ok();
         }
-        // A browser that does not yet make windows minimised: minimised with its first
-        // command that can reach the window.
-        return connection_
-            .Call("Browser.setWindowBounds",
-                  json{{"windowId", windowId_}, {"bounds", {{"windowState", "minimized"}}}}.dump(),
-                  {}, deadline)
-            .status();
+        if (StateIn(*windowBody) != "minimized") {
+            // A browser that does not yet make windows minimised: minimised with its first
+            // command that can reach the window.
+            auto minimised = connection_.Call(
+                "Browser.setWindowBounds",
+                json{{"windowId", windowId_}, {"bounds", {{"windowState", "minimized"}}}}.dump(),
+                {}, deadline);
+            if (!minimised) {
+                return minimised.status();
+            }
+        }
+        // The window manager iconifies the new window in its own time (some take a fifth of a
+        // second), and the page hears of it: it turns hidden. Nothing of the login goes into
+        // the page before that, within a bound; a desktop without a window manager never
+        // iconifies, and there the window stays off the screen instead.
+        auto hidden = connection_.Call(
+            "Runtime.evaluate",
+            json{{"expression", kUntilHidden}, {"awaitPromise", true}, {"returnByValue", true}}
+                .dump(),
+            sessionId_, deadline);
+        return connection_.Fault().empty() ? Status::Ok() : hidden.status();
     }
 
     Status Navigate(std::string_view address) override {

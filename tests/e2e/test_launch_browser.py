@@ -213,7 +213,8 @@ class HiddenUntilShownTest(unittest.TestCase):
     moment before the window manager iconifies it. That moment is at most one frame, and nothing
     is on screen after it until the show: not the blank page, the form, the post or the answer.
     fluxbox sometimes takes longer to iconify a new window (measured up to 0.2 s): there only
-    the login's content is held to the rule."""
+    the login's content is held to the rule (the driver writes nothing into the page before
+    the page has turned hidden)."""
 
     def setUp(self):
         wm.stop()
