@@ -624,12 +624,13 @@ TEST_F(Form1Test, AccountsOfAnotherZoneAreNeitherGarbledNorLostAtTheNextLogin) {
 }
 
 TEST_F(Form1Test, UnreadableAccountsAreToldOfOnceAndNeverShown) {
-    // Saved by a copy of the program whose file was made an hour earlier.
+    // Saved by an older launcher (no key text beside the lists) whose file was made earlier.
     testsupport::FakeKeySource reinstalled;
     reinstalled.first = RenderKeyText(1700000000 - 3600, true);
     AccountStore before(reinstalled);
     before.Tables().savedUsernames[0] = "alice";
     ASSERT_EQ(before.SaveUserDetails(WindowEntry{})->failure, "");
+    DeleteRegistryValue(kSettingsRoot, kSettingsKey, kKeyTextValue);
     Form1& form = LoadedForm();
     ASSERT_EQ(view_.messages.size(), 1u);
     EXPECT_NE(view_.messages[0].find("program file was replaced"), std::string::npos);
