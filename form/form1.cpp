@@ -1,11 +1,13 @@
 #include "form/form1.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <system_error>
 #include <utility>
 #include <vector>
 
+#include "launch/login_page.h"
 #include "platform/text.h"
 #include "store/registry.h"
 
@@ -13,6 +15,38 @@ namespace vellamark {
 namespace {
 
 namespace fs = std::filesystem;
+
+// "username", "username and PIN", "username, password and PIN".
+std::string FieldNames(const std::vector<std::string>& fields) {
+    std::string named = fields.front();
+    for (std::size_t i = 1; i < fields.size(); ++i) {
+        named += (i + 1 == fields.size() ? " and " : ", ") + fields[i];
+    }
+    return named;
+}
+
+// The sentence that names the fields that reach the service altered, or empty text. The same
+// rule on every system: the form posts in windows-1252, whatever code page the store uses.
+std::string AlteredMessage(const std::string& username, const std::string& password,
+                           const std::string& pin) {
+    std::vector<std::string> fields;
+    for (const auto& [name, text] :
+         {std::pair<const char*, const std::string&>{"username", username},
+          {"password", password},
+          {"PIN", pin}}) {
+        if (!PostsUnaltered(text)) {
+            fields.emplace_back(name);
+        }
+    }
+    if (fields.empty()) {
+        return {};
+    }
+    const bool one = fields.size() == 1;
+    return "The " + FieldNames(fields) + (one ? " reaches" : " reach") +
+           " the service altered: " + (one ? "it contains" : "they contain") +
+           " characters outside windows-1252, the character set of the login form, which the "
+           "browser sends as numbered references (\"&#N;\"). The login goes on.";
+}
 
 // One sentence for each reason a field was not stored as typed, naming the fields.
 std::string NotStoredMessage(const SaveReport& report) {
@@ -43,12 +77,7 @@ std::string NotStoredMessage(const SaveReport& report) {
         if (fields.empty()) {
             continue;
         }
-        std::string named = fields.front();
-        if (fields.size() == 2) {
-            named = fields[0] + " and " + fields[1];
-        } else if (fields.size() == 3) {
-            named = fields[0] + ", " + fields[1] + " and " + fields[2];
-        }
+        const std::string named = FieldNames(fields);
         const bool one = fields.size() == 1;
         message += std::string(message.empty() ? "" : " ") + "The " + named +
                    (one ? " was" : " were") +
@@ -139,8 +168,8 @@ bool Form1::Form_Load() {
         accounts->message = storeProblem.empty()
                                 ? "The saved settings and accounts could not be read: " +
                                       StoreFailureText(readOutcome, store_.LockWait()) +
-                                      ". The launcher starts without them; nothing stored was "
-                                      "changed."
+                                      ". The launcher starts without them and tries the store "
+                                      "again when it saves; nothing stored was changed."
                                 : std::string();
     }
     if (!ShowAccounts(std::move(accounts))) {
@@ -225,7 +254,8 @@ void Form1::Combo1_Change() {
     view_.SetListIndex(-1);
 }
 
-Form1::Saved Form1::SaveUserDetails(const std::optional<LoginSettings>& settings) {
+Form1::Saved Form1::SaveUserDetails(const std::optional<LoginSettings>& settings,
+                                    const std::string& note) {
     const WindowEntry entry{view_.Text(Control::Combo1), view_.Text(Control::Text2),
                             view_.Text(Control::Text8), view_.Checked(Control::Check1)};
     auto saved = store_.SaveUserDetails(entry, settings);
@@ -234,14 +264,17 @@ Form1::Saved Form1::SaveUserDetails(const std::optional<LoginSettings>& settings
         EndProgram(1);
         return Saved::kProgramEnded;
     }
+    const auto withNote = [&note](std::string text) {
+        return note.empty() ? text : text.empty() ? note : text + " " + note;
+    };
     if (!saved->failure.empty()) {
-        ShowMessage(
+        ShowMessage(withNote(
             "The accounts could not be saved: " + saved->failure + "." +
-            (settings ? " The login goes on without saving them." : " Nothing was changed."));
+            (settings ? " The login goes on without saving them." : " Nothing was changed.")));
         return Saved::kNotWritten;
     }
-    if (const std::string notStored = NotStoredMessage(*saved); !notStored.empty()) {
-        ShowMessage(notStored);
+    if (const std::string message = withNote(NotStoredMessage(*saved)); !message.empty()) {
+        ShowMessage(message);
     }
     return Saved::kWritten;
 }
@@ -274,9 +307,14 @@ void Form1::Command1_Click() {
     }
     if (view_.ListIndex() == -1) {
         // A typed username goes to slot n + 1; slot n stays the empty one after the list. With
-        // the list full there is no slot for it: the login goes on without saving it.
+        // the list full there is no slot for it: the login goes on without saving it. A name the
+        // list holds (exactly) is that account, not a new one: the box keeps a removal command's
+        // name with nothing picked, and the save gives the listed slot the window's details.
         const int slot = view_.ListCount() + 1;
-        if (slot < kAccountSlots) {
+        const auto& names = store_.Tables().savedUsernames;
+        const bool listed = std::find(names.begin(), names.begin() + (slot - 1),
+                                      view_.Text(Control::Combo1)) != names.begin() + (slot - 1);
+        if (slot < kAccountSlots && !listed) {
             AccountTables& tables = store_.Tables();
             const auto k = static_cast<std::size_t>(slot);
             tables.savedUsernames[k] = view_.Text(Control::Combo1);
@@ -291,7 +329,9 @@ void Form1::Command1_Click() {
     const LoginSettings settings{view_.MenuChecked(MenuItem::cmd5),
                                  view_.MenuChecked(MenuItem::cmdIgnoreMenubar),
                                  view_.Checked(Control::Check1), useEncryption_};
-    if (SaveUserDetails(settings) == Saved::kProgramEnded) {
+    const std::string altered = AlteredMessage(
+        view_.Text(Control::Combo1), view_.Text(Control::Text2), view_.Text(Control::Text8));
+    if (SaveUserDetails(settings, altered) == Saved::kProgramEnded) {
         return;
     }
     if (debug) {

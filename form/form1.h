@@ -90,8 +90,10 @@ private:
 
     // Writes the account lists (with the login settings, for a login) as one transaction. Says
     // in one message which field could not be stored as typed, or that nothing could be saved
-    // and why. kProgramEnded after "Filetime error".
-    [[nodiscard]] Saved SaveUserDetails(const std::optional<LoginSettings>& settings);
+    // and why, followed by the note (a login's word on fields the service gets altered).
+    // kProgramEnded after "Filetime error".
+    [[nodiscard]] Saved SaveUserDetails(const std::optional<LoginSettings>& settings,
+                                        const std::string& note = {});
     // The removal commands' save, then the list rebuilt from the store: when the save cannot be
     // written, the tables are put back as they were, so the window keeps showing what the store
     // holds. True when written and shown.

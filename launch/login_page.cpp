@@ -1,5 +1,7 @@
 #include "launch/login_page.h"
 
+#include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "platform/text.h"
@@ -14,6 +16,23 @@ void AppendNumericReference(std::string& out, std::uint32_t codePoint) {
 }
 
 }  // namespace
+
+bool PostsUnaltered(std::string_view text) {
+    // What windows-1252 puts at 0x80..0x9F (where Latin-1 has control characters); the five
+    // bytes it leaves undefined stand for the control characters of their own number.
+    static constexpr char32_t kHigh[] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    for (std::size_t pos = 0; pos < text.size();) {
+        const char32_t c = NextCodePoint(text, pos);
+        if (c >= 0x80 && (c < 0xA0 || c > 0xFF) &&
+            std::find(std::begin(kHigh), std::end(kHigh), c) == std::end(kHigh)) {
+            return false;
+        }
+    }
+    return true;
+}
 
 std::string QuotedAttributeValue(std::string_view text) {
     std::string out;

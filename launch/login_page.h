@@ -24,6 +24,11 @@ struct LoginFormValues {
 // reads back exactly the typed text whatever character set the page declares.
 [[nodiscard]] std::string QuotedAttributeValue(std::string_view text);
 
+// True when every character of the text has a form in windows-1252, the character set the
+// login form posts in (as browsers read "iso-8859-1"); any other reaches the service as the
+// browser writes it, a numeric reference "&#N;", so the service sees the field altered.
+[[nodiscard]] bool PostsUnaltered(std::string_view text);
+
 // The form frm1 up to its last field's value; both layouts continue it with their own endings.
 [[nodiscard]] std::string CreateFormCore(const LoginFormValues& values);
 // The form alone, with a plain submit button: the whole body of a blank page.

@@ -18,26 +18,19 @@
 namespace vellamark {
 namespace {
 
-enum class Trust {
-    kTrusted,
-    kOutOfStep,  // each list whole under the key, but they disagree in entry count
-    kUntrusted,
-};
-
-constexpr char kUnreadableTail[] =
-    " The list starts empty. The old entries are not deleted: the next save keeps them in the "
-    "settings under names of their own (\"username.unreadable-...\", \"password.unreadable-...\" "
-    "and \"pin.unreadable-...\").";
+constexpr char kKeptNames[] =
+    "in the settings under names of their own (\"username.unreadable-...\", "
+    "\"password.unreadable-...\" and \"pin.unreadable-...\").";
 
 constexpr char kWrongKeyMessage[] =
-    "The saved accounts cannot be read: they do not decipher under this copy of the launcher. "
-    "Its program file was replaced since they were saved (a reinstall or a copy gives it a new "
-    "creation time, under which the accounts are enciphered), or the file's time is read in "
-    "another time zone than when they were saved.";
+    "The saved accounts cannot be read: they do not decipher under this copy's key, which comes "
+    "from the creation time of the launcher's program file and from the weekday and month names "
+    "of the language setting. They were saved under another key: with the desktop's language "
+    "set differently (setting it back shows them again), in another time zone, or by an older "
+    "launcher before its program file was replaced.";
 
-constexpr char kOutOfStepMessage[] =
-    "The saved accounts cannot be read: the saved usernames, passwords and PINs do not agree in "
-    "number, so an earlier save was cut short or an entry held a comma.";
+// The tag of lists kept aside: "username.unreadable-<UTC time>[-n]", and so on.
+constexpr char kKeptTag[] = ".unreadable-";
 
 bool HasComma(std::string_view entry) {
     return entry.find(',') != std::string_view::npos;
@@ -85,10 +78,6 @@ std::vector<std::string> SplitAtCommas(const std::string& list) {
         }
         start = comma + 1;
     }
-}
-
-std::size_t Entries(std::string_view list) {
-    return static_cast<std::size_t>(std::count(list.begin(), list.end(), ','));
 }
 
 // One stored list deciphered, when its structure holds: whole blocks of hexadecimal text,
@@ -154,9 +143,40 @@ bool NothingStored(const PlainLists& stored) {
     return stored.usernameList.empty() && stored.passwordList.empty() && stored.pinList.empty();
 }
 
+// A set of lists kept aside: the tail of its value names (".unreadable-<UTC time>[-n]") and
+// the three texts as they were stored.
+struct KeptSet {
+    std::string suffix;
+    PlainLists stored;
+};
+
+// The kept sets, oldest first.
+std::vector<KeptSet> ReadKeptSets() {
+    std::vector<KeptSet> sets;
+    const std::string prefix = std::string(kUsernameValue) + kKeptTag;
+    for (const auto& name : RegistryValueNames(kSettingsRoot, kSettingsKey)) {
+        if (name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0) {
+            const std::string suffix = name.substr(std::string_view(kUsernameValue).size());
+            sets.push_back(
+                {suffix,
+                 {ReadSetting(name.c_str()), ReadSetting((kPasswordValue + suffix).c_str()),
+                  ReadSetting((kPinValue + suffix).c_str())}});
+        }
+    }
+    std::sort(sets.begin(), sets.end(),
+              [](const KeptSet& a, const KeptSet& b) { return a.suffix < b.suffix; });
+    return sets;
+}
+
 // Stored lists that no key deciphers, kept beside the new ones under names of their own, as
-// they were stored; a second keeping within the same second gets "-2", "-3", ...
+// they were stored, once: lists kept already are not kept again. A second keeping within the
+// same second gets "-2", "-3", ...
 void KeepUnreadable(const PlainLists& stored) {
+    for (const auto& kept : ReadKeptSets()) {
+        if (kept.stored == stored) {
+            return;
+        }
+    }
     const std::string stamp = ".unreadable-" + UtcStampNow();
     std::string suffix = stamp;
     for (int n = 2;; ++n) {
@@ -283,9 +303,9 @@ std::string DecodeStoredList(const BlowfishState& key, std::string_view stored) 
 }
 
 struct AccountStore::Decoded {
-    Trust trust = Trust::kUntrusted;
-    // Trusted or out of step: the three lists. Untrusted: only the username list, deciphered
-    // whatever it gives, for the letter test.
+    bool trusted = false;
+    // Trusted: the three lists. Untrusted: only the username list, deciphered whatever it gives,
+    // for the letter test.
     PlainLists plain;
 };
 
@@ -301,7 +321,7 @@ void AccountStore::SetStoreKey(std::string_view keyText) {
 AccountStore::Decoded AccountStore::Decode(const PlainLists& stored) {
     Decoded decoded;
     if (NothingStored(stored)) {
-        decoded.trust = Trust::kTrusted;
+        decoded.trusted = true;
         return decoded;
     }
     const auto usernames = DecodeWhole(cipher_, stored.usernameList);
@@ -315,10 +335,9 @@ AccountStore::Decoded AccountStore::Decode(const PlainLists& stored) {
                                          : DecodeStoredList(cipher_, stored.usernameList);
         return decoded;
     }
-    const std::size_t count = Entries(*usernames);
-    const bool inStep = (passwords->empty() || Entries(*passwords) == count) &&
-                        (pins->empty() || Entries(*pins) == count);
-    decoded.trust = inStep ? Trust::kTrusted : Trust::kOutOfStep;
+    // Each list is judged by its own structure: lists out of step (an entry of the original
+    // program's that held a comma) read as the system reads them.
+    decoded.trusted = true;
     decoded.plain = {*usernames, *passwords, *pins};
     return decoded;
 }
@@ -377,19 +396,23 @@ Result<SaveReport> AccountStore::SaveUserDetails(const WindowEntry& window,
     const PlainLists stored = ReadStoredLists();
     AccountList theirs;
     if (!NothingStored(stored)) {
-        SetStoreKey(*keyText);
-        Decoded now = Decode(stored);
-        if (now.trust != Trust::kTrusted) {
-            if (const auto secondKeyText = keys_.DateCreatedKeyText()) {
-                SetStoreKey(*secondKeyText);
-                if (Decoded second = Decode(stored); second.trust == Trust::kTrusted) {
-                    now = std::move(second);
+        // The first way, the second, then the key text remembered beside the lists.
+        std::vector<std::string> keyTexts{*keyText};
+        if (auto secondKeyText = keys_.DateCreatedKeyText()) {
+            keyTexts.push_back(std::move(*secondKeyText));
+        }
+        keyTexts.push_back(ReadSetting(kKeyTextValue));
+        bool read = false;
+        for (const auto& text : keyTexts) {
+            if (!text.empty() && !read) {
+                SetStoreKey(text);
+                if (Decoded now = Decode(stored); now.trusted) {
+                    theirs = Zip(now.plain);
+                    read = true;
                 }
             }
         }
-        if (now.trust == Trust::kTrusted) {
-            theirs = Zip(now.plain);
-        } else {
+        if (!read) {
             KeepUnreadable(stored);
         }
     }
@@ -397,8 +420,14 @@ Result<SaveReport> AccountStore::SaveUserDetails(const WindowEntry& window,
     if (settings) {
         WriteLoginSettings(*settings);
     }
+    // Kept sets this window showed again are back in the lists now.
+    for (const auto& suffix : restoredSets_) {
+        for (const char* name : {kUsernameValue, kPasswordValue, kPinValue}) {
+            DeleteRegistryValue(kSettingsRoot, kSettingsKey, name + suffix);
+        }
+    }
 
-    // Saving always enciphers under the first way's key.
+    // Saving always enciphers under the first way's key, and remembers its key text.
     SetStoreKey(*keyText);
     const PlainLists plain = Join(merged);
     const PlainLists written{EncodeStoredList(cipher_, plain.usernameList),
@@ -407,10 +436,12 @@ Result<SaveReport> AccountStore::SaveUserDetails(const WindowEntry& window,
     WriteRegistryString(kSettingsRoot, kSettingsKey, kUsernameValue, written.usernameList);
     WriteRegistryString(kSettingsRoot, kSettingsKey, kPasswordValue, written.passwordList);
     WriteRegistryString(kSettingsRoot, kSettingsKey, kPinValue, written.pinList);
+    WriteRegistryString(kSettingsRoot, kSettingsKey, kKeyTextValue, *keyText);
     if (const std::int32_t outcome = saving.Commit(); outcome != kErrorSuccess) {
         report.failure = StoreFailureText(outcome, lockWait_);
         return report;
     }
+    restoredSets_.clear();
     lists_ = written;
     // The tables stay as they are, so what they hold is the base of the next save; accounts
     // another launcher added are not in them and are kept again then.
@@ -421,11 +452,15 @@ Result<SaveReport> AccountStore::SaveUserDetails(const WindowEntry& window,
 Result<StoredAccounts> AccountStore::ReadAccounts() {
     StoredAccounts accounts;
     PlainLists stored;
+    std::string remembered;
+    std::vector<KeptSet> kept;
     std::int32_t readOutcome = kErrorSuccess;
     {
         RegistryTransaction reading(kSettingsRoot, kSettingsKeyNoSlash, TransactionKind::kRead,
                                     lockWait_);
         stored = ReadStoredLists();
+        remembered = ReadSetting(kKeyTextValue);
+        kept = ReadKeptSets();
         readOutcome = reading.Commit();
     }
     const auto keyText = keys_.FileTimeKeyText();
@@ -445,8 +480,8 @@ Result<StoredAccounts> AccountStore::ReadAccounts() {
     SetStoreKey(*keyText);
     const Decoded first = Decode(stored);
     std::optional<Decoded> chosen;
-    bool outOfStep = first.trust == Trust::kOutOfStep;
-    if (first.trust == Trust::kTrusted && PassesLetterTest(first.plain.usernameList)) {
+    std::string chosenKeyText = *keyText;
+    if (first.trusted && PassesLetterTest(first.plain.usernameList)) {
         chosen = first;
     } else {
         // Usernames that do not begin with a letter, or a decode that is not whole, may have
@@ -459,31 +494,81 @@ Result<StoredAccounts> AccountStore::ReadAccounts() {
         }
         if (secondKeyText) {
             SetStoreKey(*secondKeyText);
-            Decoded second = Decode(stored);
-            outOfStep = outOfStep || second.trust == Trust::kOutOfStep;
-            if (second.trust == Trust::kTrusted) {
+            if (Decoded second = Decode(stored); second.trusted) {
                 chosen = std::move(second);
-            } else if (first.trust == Trust::kTrusted) {
+                chosenKeyText = *secondKeyText;
+            } else if (first.trusted) {
                 // A trusted decode is never replaced by one that is not ("1alpha,": read right
                 // under the first key, it only fails the letter test).
                 chosen = first;
-                SetStoreKey(*keyText);
             }
         }
     }
-    if (!chosen) {
+    if (!chosen && !remembered.empty() && remembered != *keyText) {
+        // Only when the program's own keys give no trusted decode: the key text the lists were
+        // saved under (a program file since replaced, another language). They are re-keyed at
+        // the next save.
+        SetStoreKey(remembered);
+        if (Decoded again = Decode(stored); again.trusted) {
+            chosen = std::move(again);
+            chosenKeyText = remembered;
+        }
+    }
+    const bool underFirstKey = chosen && chosenKeyText == *keyText;
+    known_ = chosen ? Zip(chosen->plain) : AccountList{};
+    // Lists that did not read under this copy's key: kept sets that do come back beside them
+    // (their accounts after the listed ones, a name listed already not twice), and go from the
+    // kept names at the next save when all they held is listed.
+    AccountList listed = known_;
+    restoredSets_.clear();
+    if (!underFirstKey && !kept.empty()) {
+        SetStoreKey(*keyText);
+        for (const auto& set : kept) {
+            const Decoded decoded = Decode(set.stored);
+            if (!decoded.trusted || NothingStored(set.stored)) {
+                continue;
+            }
+            bool allListed = true;
+            for (auto& account : Zip(decoded.plain)) {
+                const auto sameName = [&](const Account& a) {
+                    return a.username == account.username;
+                };
+                if (std::find(listed.begin(), listed.end(), account) != listed.end()) {
+                    continue;
+                }
+                if (std::none_of(listed.begin(), listed.end(), sameName) &&
+                    listed.size() < static_cast<std::size_t>(kStoredSlots - 1)) {
+                    listed.push_back(std::move(account));
+                } else {
+                    allListed = false;
+                }
+            }
+            if (allListed) {
+                restoredSets_.push_back(set.suffix);
+            }
+        }
+    }
+    SetStoreKey(chosenKeyText);  // the key the lists were read under stays set
+    if (!chosen && restoredSets_.empty()) {
         // Neither shown nor touched: the next save keeps them under names of their own.
         lists_ = {};
-        known_.clear();
         accounts.loginEnabled = false;
         accounts.problem = StoredAccounts::Problem::kUnreadable;
-        accounts.message =
-            std::string(outOfStep ? kOutOfStepMessage : kWrongKeyMessage) + kUnreadableTail;
+        accounts.message = std::string(kWrongKeyMessage) +
+                           " The list starts empty. The old entries are not deleted: the next "
+                           "save keeps them " +
+                           kKeptNames;
         return accounts;
     }
-    lists_ = std::move(chosen->plain);
+    if (!chosen) {
+        accounts.problem = StoredAccounts::Problem::kUnreadable;
+        accounts.message = std::string(kWrongKeyMessage) +
+                           " The list shows the accounts of an earlier save that do read under "
+                           "this key. The others are not deleted: the next save keeps them " +
+                           kKeptNames;
+    }
+    lists_ = chosen && listed.size() == known_.size() ? std::move(chosen->plain) : Join(listed);
     accounts.loginEnabled = PassesLetterTest(lists_.usernameList);
-    known_ = Zip(lists_);
 
     const auto usernames = SplitAtCommas(lists_.usernameList);
     const auto passwords = SplitAtCommas(lists_.passwordList);

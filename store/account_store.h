@@ -26,6 +26,12 @@ inline constexpr char kCreatePageValue[] = "createpage";
 inline constexpr char kIgnoreMenuBarValue[] = "ignoremenubar";
 inline constexpr char kSavePasswordsValue[] = "savepasswords";
 inline constexpr char kSslValue[] = "SSL";
+// The key text the three lists were last saved under, beside them: plain metadata that keeps no
+// secret (anyone who can read the store can read the program file's creation time and the
+// language's day and month names it is made of). It is read only when this copy's own keys
+// give no trusted decode, so a reinstalled program file or another language setting still reads
+// the accounts, which the next save re-keys. The three lists keep the system's format.
+inline constexpr char kKeyTextValue[] = "keytext";
 
 inline constexpr int kAccountSlots = 101;  // slots 0..100
 inline constexpr int kStoredSlots = 100;   // SaveUserDetails stores slots 0..99
@@ -44,6 +50,7 @@ struct PlainLists {
     std::string usernameList;
     std::string passwordList;
     std::string pinList;
+    friend bool operator==(const PlainLists&, const PlainLists&) = default;
 };
 
 // What the window shows when the accounts are saved: the username box's text, the password and
@@ -68,11 +75,6 @@ public:
 // The message shown when the program file's times cannot be read; the program then ends.
 inline constexpr char kFiletimeErrorMessage[] = "Filetime error";
 
-// How long the window waits for the store when another program (another launcher, or
-// vellamark-reg) holds it: long enough for another launcher's save, short enough that the window
-// is never frozen for more than a moment. The wait ends in a message, never in a hang.
-inline constexpr std::chrono::milliseconds kStoreLockWait{3000};
-
 // Why an entry was not stored as it was typed. An entry holding a comma would split the lists
 // out of step on reading; one with a character the system's code page lacks (Windows) would be
 // stored altered; one with a control character would make the lists read as deciphered under a
@@ -95,7 +97,8 @@ struct StoredAccounts {
     enum class Problem {
         kNone,
         kReadFailed,  // the store could not be read (locked, say): nothing shown, nothing lost
-        kUnreadable,  // the lists do not decipher under either key: kept, never shown
+        kUnreadable,  // the lists decipher under no key: kept, never shown (a kept set that
+                      // reads under this copy's key may be shown in their place)
     };
     bool loginEnabled = true;
     std::vector<std::string> entries;
@@ -125,10 +128,11 @@ struct LoginSettings {
 //
 // A decode is trusted by its structure alone, never by its first letter: every stored list
 // whole blocks of hexadecimal text, valid padding, text of the code page without control
-// characters, each entry closed by a comma, no empty username, and the three lists agreeing in
-// entry count (an empty password or PIN list aside). Under a wrong key a list passes all that
-// about once in 10^5 tries on Windows' single-byte code pages, and all three together
-// practically never. The letter test still decides the "Login" button.
+// characters, each entry closed by a comma, and no empty username. Each list is judged on its
+// own: lists whose counts differ (an entry that held a comma, as the original program leaves
+// them) read as the system reads them. Under a wrong key a list passes all that about once in
+// 10^5 tries on Windows' single-byte code pages, and all three together practically never. The
+// letter test still decides the "Login" button.
 class AccountStore {
 public:
     explicit AccountStore(StoreKeySource& keys);
@@ -146,10 +150,13 @@ public:
 
     // The reading half of CreateDropDown, as one read of the store: reads the three stored
     // lists, sets the key (the second way when the first decode fails the letter test or is not
-    // trusted), fills the tables from the trusted decode and gives the list. Lists that no key
-    // deciphers are neither shown nor touched: the list is empty, "Login" disabled, and the
-    // message says why and that they are kept. Fails with the message to show before the
-    // program ends: "Filetime error", or that the creation date for the second way is missing.
+    // trusted; the remembered key text when neither way gives a trusted decode), fills the
+    // tables from the trusted decode and gives the list. When the lists did not read under the
+    // first way's key, kept sets that do are listed after them (a name already listed is not
+    // listed twice). Lists that no key deciphers are neither shown nor touched: "Login" is
+    // disabled, and the message says why and that they are kept; the list is empty unless a
+    // kept set came back. Fails with the message to show before the program ends: "Filetime
+    // error", or that the creation date for the second way is missing.
     [[nodiscard]] Result<StoredAccounts> ReadAccounts();
 
     // Builds the three lists from the tables and the window's entry and writes them enciphered
@@ -157,7 +164,9 @@ public:
     // it the stored lists are read again: accounts another launcher saved since this one last
     // read or wrote them are kept (this window's own changes and removals win), and lists no key
     // deciphers are first kept under names of their own ("username.unreadable-<UTC time>", and
-    // the same for "password" and "pin"). Nothing is written when the transaction fails; the
+    // the same for "password" and "pin"), once per content. Kept sets the last read showed in
+    // full are removed from the kept names, their accounts being in the lists now; the key
+    // text is remembered (kKeyTextValue). Nothing is written when the transaction fails; the
     // report says why. Fails with "Filetime error", having written nothing.
     [[nodiscard]] Result<SaveReport> SaveUserDetails(
         const WindowEntry& window, const std::optional<LoginSettings>& settings = std::nullopt);
@@ -187,6 +196,8 @@ private:
     // to it: what this window's own changes, and another launcher's, are told apart by. Empty
     // when nothing was read.
     AccountList known_;
+    // The kept sets (their name tails) the last read listed in full, removed at the next save.
+    std::vector<std::string> restoredSets_;
 };
 
 // Why the store failed (an error code of its transaction), in a few words for a message: "the

@@ -18,6 +18,11 @@ namespace vellamark {
 // link, anything but a regular file, and a file of another user.
 [[nodiscard]] Status MakePrivateFile(const std::filesystem::path& file);
 
+// The file a store's path leads to: the path itself when it is no symbolic link (or names
+// nothing yet); through a link this user owns (or a short chain of them), the file at its end,
+// which must be a regular file of this user's. Fails saying what was found otherwise.
+[[nodiscard]] Result<std::filesystem::path> FollowOwnLinks(const std::filesystem::path& file);
+
 // True when the file has bytes and they do not begin with magic (a link is not followed).
 [[nodiscard]] bool HasForeignHeader(const std::filesystem::path& file, std::string_view magic);
 

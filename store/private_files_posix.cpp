@@ -66,6 +66,54 @@ Status MakePrivateFile(const fs::path& file) {
     return Status::Ok();
 }
 
+Result<fs::path> FollowOwnLinks(const fs::path& file) {
+    using Followed = Result<fs::path>;
+    constexpr int kLongestChain = 8;
+    fs::path at = file;
+    const std::string start = file.string() + " is a symbolic link";
+    for (int links = 0;; ++links) {
+        struct stat info {};
+        if (::lstat(at.c_str(), &info) != 0) {
+            if (errno == ENOENT && links == 0) {
+                return at;  // nothing there yet: the store is made at this path
+            }
+            return Followed::Fail(
+                start + " to " + at.string() + ", which " +
+                (errno == ENOENT ? "does not exist" : "cannot be looked at: " + ErrnoText()));
+        }
+        const bool ours = info.st_uid == ::geteuid();
+        if (!S_ISLNK(info.st_mode)) {
+            // The file itself (links == 0) is checked where it is opened, as it always was.
+            if (links > 0 && !S_ISREG(info.st_mode)) {
+                return Followed::Fail(start + " to " + at.string() + ", which is not a file");
+            }
+            if (links > 0 && !ours) {
+                return Followed::Fail(start + " to " + at.string() +
+                                      ", which belongs to another user");
+            }
+            return at;
+        }
+        if (!ours) {
+            return Followed::Fail(
+                (links == 0 ? start : start + " to " + at.string() + ", itself a link,") +
+                " that belongs to another user");
+        }
+        if (links == kLongestChain) {
+            return Followed::Fail(start + " that leads through more than " +
+                                  std::to_string(kLongestChain) + " links");
+        }
+        std::string target(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 4096) + 1,
+                           '\0');
+        const auto size = ::readlink(at.c_str(), target.data(), target.size());
+        if (size < 0 || static_cast<std::size_t>(size) >= target.size()) {
+            return Followed::Fail("cannot read the symbolic link " + at.string() + ": " +
+                                  ErrnoText());
+        }
+        target.resize(static_cast<std::size_t>(size));
+        at = (at.parent_path() / target).lexically_normal();
+    }
+}
+
 bool HasForeignHeader(const fs::path& file, std::string_view magic) {
     std::string header(magic.size(), '\0');
     const OwnedFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));

@@ -17,6 +17,9 @@ constexpr std::uint32_t kLargestText = 16u * 1024u * 1024u;
 std::int32_t gLastRegistryResult = 0;
 std::shared_ptr<RegistryBackend> gBackend;
 std::string gStoreProblem;
+// This user's store was held by another program when it was opened: open it again at the next
+// write transaction.
+bool gReopenAtNextWrite = false;
 
 // The open transaction, if any.
 struct OpenTransaction {
@@ -82,6 +85,7 @@ std::string TaggedValueText(const TaggedValue& value) {
 void SetRegistryBackend(std::shared_ptr<RegistryBackend> backend, std::string problem) {
     gBackend = std::move(backend);
     gStoreProblem = std::move(problem);
+    gReopenAtNextWrite = false;
 }
 
 RegistryBackend& CurrentRegistryBackend() {
@@ -89,6 +93,7 @@ RegistryBackend& CurrentRegistryBackend() {
         auto opened = OpenUserRegistry();
         gBackend = std::move(opened.backend);
         gStoreProblem = std::move(opened.problem);
+        gReopenAtNextWrite = opened.busy;
     }
     return *gBackend;
 }
@@ -110,7 +115,18 @@ RegistryTransaction::RegistryTransaction(RegistryRoot root, const std::string& k
     }
     outermost_ = true;
     const bool write = kind == TransactionKind::kWrite;
-    auto& backend = CurrentRegistryBackend();
+    (void)CurrentRegistryBackend();
+    if (write && gReopenAtNextWrite) {
+        // The wait covers the opening too: one bound for the whole save.
+        const auto start = std::chrono::steady_clock::now();
+        if (auto opened = OpenUserRegistry(); !opened.busy) {
+            SetRegistryBackend(std::move(opened.backend), std::move(opened.problem));
+        }
+        const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - start);
+        wait = std::max(wait - spent, std::chrono::milliseconds(0));
+    }
+    RegistryBackend& backend = *gBackend;
     const std::int32_t rc = backend.BeginTransaction(root, keyPath, write, wait);
     gTransaction = {1, rc == kErrorSuccess, write, rc, gBackend};
     gLastRegistryResult = rc;
@@ -254,6 +270,40 @@ void WriteRegistryString(RegistryRoot root, const std::string& keyPath,
     data.push_back(0);
     NoteWrite(backend.SetValue(handle, valueName, kRegSz, data.data(),
                                static_cast<std::uint32_t>(data.size())));
+    gLastRegistryResult = backend.CloseKey(handle);
+}
+
+std::vector<std::string> RegistryValueNames(RegistryRoot root, const std::string& keyPath) {
+    std::vector<std::string> names;
+    if (Skipped()) {
+        return names;
+    }
+    auto& backend = CurrentRegistryBackend();
+    RegistryHandle handle = 0;
+    NoteRead(backend.OpenKey(root, keyPath, handle));
+    if (handle != 0) {
+        std::vector<RegistryValueEntry> values;
+        NoteRead(backend.EnumValues(handle, values));
+        for (auto& value : values) {
+            names.push_back(std::move(value.name));
+        }
+    }
+    gLastRegistryResult = backend.CloseKey(handle);
+    return names;
+}
+
+void DeleteRegistryValue(RegistryRoot root, const std::string& keyPath,
+                         const std::string& valueName) {
+    if (Skipped()) {
+        return;
+    }
+    auto& backend = CurrentRegistryBackend();
+    RegistryHandle handle = 0;
+    NoteRead(backend.OpenKey(root, keyPath, handle));
+    if (handle != 0) {
+        const std::int32_t rc = backend.DeleteValue(handle, valueName);
+        NoteWrite(rc == kErrorFileNotFound ? kErrorSuccess : rc);
+    }
     gLastRegistryResult = backend.CloseKey(handle);
 }
 

@@ -28,6 +28,13 @@ using TaggedValue =
 void WriteRegistryString(RegistryRoot root, const std::string& keyPath,
                          const std::string& valueName, const TaggedValue& value);
 void CreateRegistryKey(RegistryRoot root, const std::string& keyPath);
+// Two more in the same manner, for the values the account store keeps beside its lists: the
+// names of a key's values (none when it cannot be read), and the removal of one value (a
+// missing one is no failure).
+[[nodiscard]] std::vector<std::string> RegistryValueNames(RegistryRoot root,
+                                                          const std::string& keyPath);
+void DeleteRegistryValue(RegistryRoot root, const std::string& keyPath,
+                         const std::string& valueName);
 [[nodiscard]] std::int32_t LastRegistryResult();
 
 enum class TransactionKind { kRead, kWrite };
@@ -65,7 +72,9 @@ private:
 [[nodiscard]] std::string RegistryErrorText(std::int32_t code);
 
 // The backend the routines work on, and what RegistryStoreProblem then says. Until one is set,
-// the first call opens this user's store (the SQLite database on Linux, the registry on Windows).
+// the first call opens this user's store (the SQLite database on Linux, the registry on Windows);
+// when another program held it past kStoreLockWait then, the next write transaction (the next
+// save) opens it again.
 void SetRegistryBackend(std::shared_ptr<RegistryBackend> backend, std::string problem = {});
 [[nodiscard]] RegistryBackend& CurrentRegistryBackend();
 

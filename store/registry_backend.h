@@ -42,6 +42,12 @@ inline constexpr std::int32_t kErrorBadDatabase = 1009;       // ERROR_BADDB
 inline constexpr std::int32_t kErrorRegistryIoFailed = 1016;  // ERROR_REGISTRY_IO_FAILED
 inline constexpr std::int32_t kErrorKeyDeleted = 1018;        // ERROR_KEY_DELETED
 
+// How long the window waits for the store when another program (another launcher, or
+// vellamark-reg) holds it, at opening and at each transaction: long enough for another
+// launcher's save, short enough that the window is never frozen for more than a moment. The
+// wait ends in a message, never in a hang.
+inline constexpr std::chrono::milliseconds kStoreLockWait{3000};
+
 // How a store is opened: for reading and writing, or (vellamark-reg's query) for reading only,
 // creating, changing and moving nothing.
 enum class StoreAccess { kReadWrite, kReadOnly };

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -435,13 +436,26 @@ private:
     bool inTransaction_ = false;
 };
 
-enum class Check { kReady, kEmpty, kDamaged, kFailed };
+// kBusy: another program held the file past the wait. kUnfinished (read-only only): a save was
+// cut short and its journal must be rolled back before the file reads whole.
+enum class Check { kReady, kEmpty, kDamaged, kFailed, kBusy, kUnfinished };
 
 struct CheckedConnection {
     Check check = Check::kFailed;
     Connection db;
     std::string error;
 };
+
+// SQLite's busy handler while a store is opened: short naps until the deadline, so that the
+// opening as a whole (not each of its steps) waits at most kStoreLockWait.
+int WaitUntilDeadline(void* deadline, int /*tries*/) {
+    if (std::chrono::steady_clock::now() >=
+        *static_cast<const std::chrono::steady_clock::time_point*>(deadline)) {
+        return 0;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return 1;
+}
 
 // Opens the file as our database; writable, it creates the schema in an empty one, read-only it
 // answers kEmpty for one. kDamaged: the file is not a database, is corrupt, or is some other
@@ -466,10 +480,15 @@ CheckedConnection OpenChecked(const fs::path& file, bool readOnly) {
         result.error = SqliteMessage(db.get(), openRc);
         return result;
     }
-    sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
+    auto deadline = std::chrono::steady_clock::now() + kStoreLockWait;
+    sqlite3_busy_handler(db.get(), WaitUntilDeadline, &deadline);
     sqlite3_extended_result_codes(db.get(), 1);
     auto fail = [&](int rc) {
-        result.check = IsDamage(rc) ? Check::kDamaged : Check::kFailed;
+        const int primary = rc & 0xff;
+        result.check = IsDamage(rc)                                         ? Check::kDamaged
+                       : primary == SQLITE_BUSY || primary == SQLITE_LOCKED ? Check::kBusy
+                       : readOnly && primary == SQLITE_READONLY             ? Check::kUnfinished
+                                                                            : Check::kFailed;
         result.error = SqliteMessage(db.get(), rc);
         return std::move(result);
     };
@@ -524,6 +543,7 @@ CheckedConnection OpenChecked(const fs::path& file, bool readOnly) {
             return fail(rc);
         }
     }
+    sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);  // the deadline goes with this call
     result.check = Check::kReady;
     result.db = std::move(db);
     return result;
@@ -537,7 +557,55 @@ bool ExistsButIsNotWritable(const fs::path& file) {
            (errno == EACCES || errno == EROFS || errno == EPERM);
 }
 
-// The store opened for reading only: nothing is created, changed or moved aside.
+// True when this process may write the file and the folder its journal goes to.
+bool MayWrite(const fs::path& file) {
+    const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
+    return ::access(file.c_str(), W_OK) == 0 && ::access(folder.c_str(), W_OK) == 0;
+}
+
+// The last whole save of a store whose unfinished save may not be rolled back in place (the file
+// may not be written): the file and its journal copied into a private temporary folder, the
+// journal rolled back into the copy there, and the result taken into memory.
+CheckedConnection LastWholeSave(const fs::path& file) {
+    CheckedConnection result;
+    std::error_code error;
+    std::string folder = (fs::temp_directory_path(error) / "vellamark-store-XXXXXX").string();
+    if (error || ::mkdtemp(folder.data()) == nullptr) {
+        result.error = "cannot make a private temporary folder to read it in: " +
+                       (error ? error.message() : std::string(std::strerror(errno)));
+        return result;
+    }
+    const fs::path copy = fs::path(folder) / "registry.sqlite3";
+    for (const std::string suffix : {"", "-journal"}) {
+        const fs::path to = copy.string() + suffix;
+        if (!error && fs::copy_file(file.string() + suffix, to, error)) {
+            fs::permissions(to, fs::perms::owner_read | fs::perms::owner_write, error);
+        }
+    }
+    if (error) {
+        result.error = "cannot copy it to read it: " + error.message();
+    } else if (auto copied = OpenChecked(copy, false); copied.check != Check::kReady) {
+        result = std::move(copied);
+    } else {
+        sqlite3* raw = nullptr;
+        (void)sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE, nullptr);
+        Connection memory(raw);
+        sqlite3_backup* backup = sqlite3_backup_init(memory.get(), "main", copied.db.get(), "main");
+        const int rc = backup ? (sqlite3_backup_step(backup, -1), sqlite3_backup_finish(backup))
+                              : sqlite3_errcode(memory.get());
+        if (rc == SQLITE_OK) {
+            result.check = Check::kReady;
+            result.db = std::move(memory);
+        } else {
+            result.error = SqliteMessage(memory.get(), rc);
+        }
+    }
+    fs::remove_all(folder, error);
+    return result;
+}
+
+// The store opened for reading only: nothing is created, changed or moved aside (a save that
+// was cut short is rolled back, which leaves the store as its last whole save left it).
 Result<SqliteRegistryOpening> OpenForReading(const fs::path& file) {
     using Opened = Result<SqliteRegistryOpening>;
     std::error_code error;
@@ -553,15 +621,27 @@ Result<SqliteRegistryOpening> OpenForReading(const fs::path& file) {
                             std::strerror(errno) + ")");
     }
     auto checked = OpenChecked(file, true);
+    if (checked.check == Check::kUnfinished) {
+        checked = MayWrite(file) ? OpenChecked(file, false) : LastWholeSave(file);
+    }
+    SqliteRegistryOpening opening;
+    if (checked.check == Check::kBusy) {
+        opening.busy = true;
+        return opening;
+    }
     if (checked.check == Check::kDamaged) {
         return Opened::Fail(file.string() + " is damaged (" + checked.error +
                             "); the launcher moves it aside and starts a new one when it next "
                             "opens it for writing");
     }
-    if (checked.check == Check::kFailed) {
+    if (checked.check != Check::kReady && checked.check != Check::kEmpty) {
         return Opened::Fail("cannot open " + file.string() + ": " + checked.error);
     }
-    SqliteRegistryOpening opening;
+    if (checked.db) {
+        // Also a connection that rolled a save back, or the copy of one in memory: every write
+        // fails, as the file's may not be written or were not asked for.
+        sqlite3_exec(checked.db.get(), "PRAGMA query_only=1", nullptr, nullptr, nullptr);
+    }
     opening.readOnly = true;
     opening.backend = checked.check == Check::kEmpty
                           ? std::unique_ptr<RegistryBackend>()
@@ -571,8 +651,13 @@ Result<SqliteRegistryOpening> OpenForReading(const fs::path& file) {
 
 }  // namespace
 
-Result<SqliteRegistryOpening> OpenSqliteRegistry(const fs::path& file, StoreAccess access) {
+Result<SqliteRegistryOpening> OpenSqliteRegistry(const fs::path& path, StoreAccess access) {
     using Opened = Result<SqliteRegistryOpening>;
+    const auto followed = FollowOwnLinks(path);
+    if (!followed) {
+        return followed.status();
+    }
+    const fs::path& file = *followed;
     if (access == StoreAccess::kReadOnly) {
         return OpenForReading(file);
     }
@@ -581,7 +666,7 @@ Result<SqliteRegistryOpening> OpenSqliteRegistry(const fs::path& file, StoreAcce
         return OpenForReading(file);
     }
     if (auto folder =
-            MakePrivateFolder(file.parent_path().empty() ? fs::path(".") : file.parent_path());
+            MakePrivateFolder(path.parent_path().empty() ? fs::path(".") : path.parent_path());
         !folder) {
         return folder;
     }
@@ -614,6 +699,10 @@ Result<SqliteRegistryOpening> OpenSqliteRegistry(const fs::path& file, StoreAcce
             checked = OpenChecked(file, false);
             opening.damage = why;
         }
+    }
+    if (checked.check == Check::kBusy) {
+        opening.busy = true;
+        return opening;
     }
     if (checked.check != Check::kReady) {
         return Opened::Fail("cannot open " + file.string() + ": " + checked.error);

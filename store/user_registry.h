@@ -18,6 +18,9 @@ struct UserRegistry {
     // says why, in a few words.
     bool opened = true;
     std::string failure;
+    // Another program held the store past kStoreLockWait: the backend answers every call with
+    // kErrorBusy, and the store is worth opening again later.
+    bool busy = false;
 };
 
 [[nodiscard]] UserRegistry OpenUserRegistry(StoreAccess access = StoreAccess::kReadWrite);

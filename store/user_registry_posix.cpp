@@ -14,7 +14,8 @@ UserRegistry OpenUserRegistry(StoreAccess access) {
                 "The settings cannot be kept: " + path.error() + ".", false, path.error()};
     }
     std::error_code error;
-    if (access == StoreAccess::kReadOnly && !std::filesystem::exists(*path, error) && !error) {
+    if (access == StoreAccess::kReadOnly && std::filesystem::symlink_status(*path, error).type() ==
+                                                std::filesystem::file_type::not_found) {
         // Nothing stored yet: every key is missing, as it would be in a fresh store.
         return {MakeUnavailableRegistry(kErrorFileNotFound, kErrorAccessDenied), {}, true, {}};
     }
@@ -24,6 +25,11 @@ UserRegistry OpenUserRegistry(StoreAccess access) {
                 "The settings cannot be kept: " + opening.error() + ".", false, opening.error()};
     }
     UserRegistry user;
+    if (opening->busy) {
+        user.backend = MakeUnavailableRegistry(kErrorBusy);
+        user.busy = true;
+        return user;
+    }
     user.backend = opening->backend
                        ? std::shared_ptr<RegistryBackend>(std::move(opening->backend))
                        : MakeUnavailableRegistry(kErrorFileNotFound, kErrorAccessDenied);

@@ -6,6 +6,7 @@
 
 #include "platform/console.h"
 #include "platform/text.h"
+#include "store/account_store.h"
 #include "store/reg_command.h"
 #include "store/registry.h"
 #include "store/user_registry.h"
@@ -74,7 +75,17 @@ int main(int argc, char** argv) {
     if (!store.problem.empty()) {
         err << "vellamark-reg: " << store.problem << "\n";
     }
+    // A query reads the launcher's settings key as one transaction of it: the last whole save,
+    // and on Windows a save a killed launcher left half done is undone first (its journal).
+    const bool query = vellamark::RegCommandAccess(args) == vellamark::StoreAccess::kReadOnly;
+    const bool inTransaction =
+        query && store.backend->BeginTransaction(
+                     vellamark::kSettingsRoot, vellamark::kSettingsKeyNoSlash, false,
+                     vellamark::kStoreLockWait) == vellamark::kErrorSuccess;
     const int exitCode = vellamark::RunRegCommand(args, *store.backend, std::cin, out, err);
+    if (inTransaction) {
+        (void)store.backend->CommitTransaction();
+    }
     out.flush();
     err.flush();
     return exitCode;

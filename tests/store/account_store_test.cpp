@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <tuple>
 
 #include "cipher/blowfish.h"
 #include "cipher/blowfish_state.h"
@@ -23,6 +24,7 @@ constexpr char kFirstKeyText[] = "Tuesday2023November14221320";
 constexpr char kSecondKeyText[] = "Wednesday2023November15001320";
 
 using FakeKeys = testsupport::FakeKeySource;
+using Strings = std::vector<std::string>;
 
 // The three stored values, as text.
 struct Stored {
@@ -373,17 +375,16 @@ TEST_F(AccountStoreTest, PiecesMissingOrBeyondTheSlotsAreSkipped) {
         WriteRegistryString(kSettingsRoot, kSettingsKey, kPinValue, EncodeStoredList(key, pins));
     };
     {
-        // Lists that disagree in length were cut short or split by a comma: which password
-        // belongs to which name is unknown, so none is shown, and nothing is touched.
-        storeLists("ann,ben,", "pa,", "1,2,");
-        AccountTables before;
-        before.savedPasswords[1] = "before";
-        const auto back = ReadAccounts(keys_, before);
-        EXPECT_TRUE(back.accounts->entries.empty());
-        EXPECT_FALSE(back.accounts->loginEnabled);
-        EXPECT_EQ(back.accounts->problem, StoredAccounts::Problem::kUnreadable);
-        EXPECT_NE(back.accounts->message.find("do not agree in number"), std::string::npos);
-        EXPECT_EQ(back.tables.savedPasswords[1], "before");
+        // Out of step as the original program leaves them when a username held a comma ("a,b"):
+        // read as the system reads them, and the next save writes them in step.
+        storeLists("a,b,ben,", "pa,pb,", "1,2,");
+        AccountStore store(keys_);
+        const auto back = store.ReadAccounts();
+        EXPECT_EQ(back->entries, (std::vector<std::string>{"a", "b", "ben"}));
+        EXPECT_TRUE(back->loginEnabled);
+        EXPECT_EQ(store.Tables().passwordSavedFlags[2], 1);  // the empty piece, as the system
+        ASSERT_EQ(store.SaveUserDetails({})->failure, "");
+        EXPECT_EQ(PlainStored().pin, "1,2,,");
     }
     {
         // Usernames alone (no password or PIN list) are whole.
@@ -433,6 +434,7 @@ TEST_F(AccountStoreTest, ListsSavedUnderOneKeyAreNeverShownUnderAnotherAndSurviv
     Put(tables, 0, "alice", "apw", "1111");
     Put(tables, 1, "\xC3\x89milie", "epw", "3333");
     ASSERT_EQ(Save(tables, {})->failure, "");
+    DeleteRegistryValue(kSettingsRoot, kSettingsKey, kKeyTextValue);  // as older launchers left it
     const Stored original = ReadStored();
     // Other keys, as a reinstalled program file (another creation time) or another zone give.
     int garbageThatLooksLikeNames = 0;
@@ -465,6 +467,58 @@ TEST_F(AccountStoreTest, ListsSavedUnderOneKeyAreNeverShownUnderAnotherAndSurviv
     EXPECT_EQ(ValuesNamed("password.unreadable-"), std::vector<std::string>{original.password});
     EXPECT_EQ(ValuesNamed("pin.unreadable-"), std::vector<std::string>{original.pin});
     EXPECT_EQ(Decipher(ReadStored().username, *other.first), "newbie,");
+}
+
+TEST_F(AccountStoreTest, ListsOfAReplacedProgramFileAreReadByTheKeyTextBesideThemAndReKeyed) {
+    FakeKeys replaced;  // the program file written again: another creation time
+    replaced.first = RenderKeyText(1700003599, true);
+    // Saved under the old file; saved under this one, another key text beside them (also with a
+    // name that fails the letter test): each is read under the key it was saved under.
+    using Row = std::tuple<FakeKeys*, const char*, const char*>;
+    for (auto [keys, first, beside] :
+         {Row{&replaced, "alice", kFirstKeyText}, Row{&keys_, "alice", kSecondKeyText},
+          Row{&keys_, "1st", kSecondKeyText}}) {
+        AccountTables tables;
+        Put(tables, 0, first, "pw", "1");
+        ASSERT_EQ(Save(tables, {})->failure, "");
+        WriteRegistryString(kSettingsRoot, kSettingsKey, kKeyTextValue, std::string(beside));
+        AccountStore window(*keys);
+        EXPECT_EQ(window.ReadAccounts()->entries, Strings{first});
+        EXPECT_EQ(window.StoreKey(), HexTextToBytes(kFirstKeyText));
+        ASSERT_EQ(window.SaveUserDetails({})->failure, "");
+        EXPECT_EQ(Decipher(ReadStored().username, *keys->first), first + std::string(","));
+        EXPECT_EQ(ValuesNamed(kKeyTextValue), Strings{*keys->first});
+    }
+}
+
+TEST_F(AccountStoreTest, ALanguageRoundTripListsEveryAccountAndKeepsASetOnce) {
+    DateNames german;
+    german.weekdays[2] = "Dienstag";  // 1700000000 was a Tuesday
+    FakeKeys english, deutsch;
+    english.first = RenderKeyText(1700000000, true);
+    deutsch.first = RenderKeyText(1700000000, true, german);
+    auto start = [&](FakeKeys& keys, const char* login) {
+        AccountStore window(keys);
+        auto read = window.ReadAccounts();
+        if (login && std::count(read->entries.begin(), read->entries.end(), login) == 0) {
+            Put(window.Tables(), static_cast<int>(read->entries.size()) + 1, login, "pw", "1");
+        }
+        EXPECT_TRUE(!login || window.SaveUserDetails({login, "pw", "1", true})->failure.empty());
+        return read;
+    };
+    // Saved in English by a launcher that kept no key text; read in German: not shown, and the
+    // message names the language setting. The German logins keep the English lists once.
+    (void)start(english, "alice");
+    DeleteRegistryValue(kSettingsRoot, kSettingsKey, kKeyTextValue);
+    EXPECT_NE(start(deutsch, "bob")->message.find("language setting"), std::string::npos);
+    EXPECT_EQ(start(deutsch, "bob")->entries, Strings{"bob"});
+    // Back in English: bob read by the German key text beside the lists, alice from the kept set.
+    EXPECT_EQ(start(english, nullptr)->entries, (Strings{"bob", "alice"}));
+    EXPECT_EQ(ValuesNamed("username.unreadable-").size(), 1u);
+    // The next save re-keys both, and the set that came back leaves the kept names.
+    EXPECT_EQ(start(english, "carol")->entries, (Strings{"bob", "alice"}));
+    EXPECT_EQ(ValuesNamed("username.unreadable-").size(), 0u);
+    EXPECT_EQ(start(deutsch, nullptr)->entries, (Strings{"bob", "alice", "carol"}));
 }
 
 TEST_F(AccountStoreTest, TwoLaunchersNeverLoseEachOthersAccounts) {

@@ -62,6 +62,9 @@ TEST(TimeZones, AccountsReadBackExactlyOrAreReportedUnreadableAndKept) {
                     saving.Tables().savedPasswords[0] = "pw-" + first;
                     saving.Tables().savedUsernames[1] = "zed";
                     ASSERT_EQ(saving.SaveUserDetails({})->failure, "") << row;
+                    if (older) {  // older launchers kept no key text beside the lists
+                        DeleteRegistryValue(kSettingsRoot, kSettingsKey, kKeyTextValue);
+                    }
                     const std::string saved = Stored(kUsernameValue);
 
                     inZone(readZone);

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -76,6 +77,11 @@ TEST(SqliteStore, IsReadableByItsUserAlone) {
     ASSERT_TRUE(opening.ok()) << opening.error();
     ASSERT_EQ(::stat(file.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+    // Reached through a link of this user's, it is used.
+    const fs::path link = fs::path(temp.path()) / "link";
+    fs::create_symlink(file, link);
+    EXPECT_TRUE(OpenSqliteRegistry(link).ok());
 }
 
 TEST(SqliteStore, AFileThatIsNotOurDatabaseIsMovedAsideAndKept) {
@@ -170,6 +176,28 @@ TEST(SqliteStore, AStoreThatCannotBeOpenedReadsEmptyAndSaysWhy) {
     WriteRegistryString(kHkeyCurrentUser, "Software\\X", "v", std::string("lost"));
     EXPECT_EQ(ReadRegistryString(kHkeyCurrentUser, "Software\\X", "v"), TaggedValue(std::string()));
     EXPECT_FALSE(RegistryStoreProblem().empty());
+    SetRegistryBackend(nullptr);
+}
+
+TEST(SqliteStore, AStoreHeldAtStartIsToldWithinTheWaitAndOpenedAgainAtTheNextSave) {
+    testsupport::TempFolder temp;
+    const ScopedEnv xdg("XDG_CONFIG_HOME", temp.text());
+    const fs::path file = temp.path() / "vellamark" / "registry.sqlite3";
+    ASSERT_TRUE(OpenSqliteRegistry(file).ok());
+    sqlite3* other = nullptr;  // another program, holding the whole store
+    ASSERT_EQ(sqlite3_open(file.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    SetRegistryBackend(nullptr);
+    testsupport::FakeKeySource keys;
+    AccountStore window(keys);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(window.ReadAccounts()->problem, StoredAccounts::Problem::kReadFailed);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, kStoreLockWait + std::chrono::seconds(1));
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    window.Tables().savedUsernames[1] = "alice";
+    ASSERT_EQ(window.SaveUserDetails({"alice", "pw", "1", true})->failure, "");
+    EXPECT_EQ(AccountStore(keys).ReadAccounts()->entries, std::vector<std::string>{"alice"});
     SetRegistryBackend(nullptr);
 }
 
