@@ -292,6 +292,7 @@ class MissingBrowserTest(unittest.TestCase):
                                            ["VELLAMARK_BROWSER"]),
             "file that is no program": ({"VELLAMARK_BROWSER": not_a_program},
                                         ["Exec format error. Set VELLAMARK_BROWSER"]),
+            "a display nobody serves": ({"DISPLAY": ":97"}, ["the X display :97", "DISPLAY"]),
         }
         for name, (env, words) in rows.items():
             with self.subTest(name):
