@@ -1,16 +1,11 @@
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
-#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "browser/browser_display.h"
 #include "tests/support/fake_environment.h"
-#include "tests/support/temp_folder.h"
 
 namespace vellamark {
 namespace {
@@ -44,25 +39,6 @@ TEST(BrowserDisplayTest, AnXDisplayWinsAndOnlyWaylandAloneKeepsTheWindowUnminimi
         EXPECT_EQ(display.ozonePlatform, row.ozone);
         EXPECT_EQ(display.minimise, row.minimise);
     }
-}
-
-TEST(BrowserDisplayTest, ADisplayAnswersOnlyWhileItsSocketIsServed) {
-    testsupport::TempFolder folder;
-    const auto env = FakeEnvironment(
-        {{"WAYLAND_DISPLAY", "vm-test-0"}, {"XDG_RUNTIME_DIR", folder.path().string()}});
-    EXPECT_FALSE(DisplayAnswers(env));
-    const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    ASSERT_GE(server, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const std::string path = (folder.path() / "vm-test-0").string();
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    ASSERT_EQ(::bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(server, 1), 0);
-    EXPECT_TRUE(DisplayAnswers(env));
-    ::close(server);
-    EXPECT_FALSE(DisplayAnswers(env));
-    EXPECT_FALSE(DisplayAnswers(FakeEnvironment({{"DISPLAY", ":97"}})));
 }
 
 }  // namespace
