@@ -18,6 +18,7 @@ DefaultLauncher MakeDefaultLauncher(std::string programFolder, std::string tempF
             prestart->Begin();
         }
     };
+    launcher.begin = [prestart] { prestart->Begin(); };
     launcher.launch = [prestart, programFolder = std::move(programFolder),
                        tempFolder = std::move(tempFolder)](const MMain& values,
                                                            const LaunchFlags& flags, LaunchUi& ui) {

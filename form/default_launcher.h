@@ -15,6 +15,8 @@ struct DefaultLauncher {
     // only has to make its window. Does nothing when VELLAMARK_PRESTART is "0" (for machines
     // short of memory), or when called again.
     std::function<void()> prepare;
+    // Starts it at Login when it was not started ahead (Form1::SetBrowserStart).
+    std::function<void()> begin;
 };
 [[nodiscard]] DefaultLauncher MakeDefaultLauncher(std::string programFolder,
                                                   std::string tempFolder);

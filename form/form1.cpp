@@ -305,6 +305,9 @@ void Form1::Command1_Click() {
         ShowMessage("You must enter a username and password");
         return;
     }
+    if (startBrowser_) {
+        startBrowser_();  // it starts while the accounts are saved
+    }
     if (view_.ListIndex() == -1) {
         // A typed username goes to slot n + 1; slot n stays the empty one after the list. With
         // the list full there is no slot for it: the login goes on without saving it. A name the

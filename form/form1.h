@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "form/form1_view.h"
 #include "launch/launch_sequence.h"
@@ -33,6 +34,10 @@ public:
     Form1(Form1View& view, AccountStore& store, Launcher launcher, Result<WorkingFolders> folders);
     Form1(const Form1&) = delete;
     Form1& operator=(const Form1&) = delete;
+
+    // Called when Login goes ahead, before the save: starts the browser the launch will use, so
+    // that it starts while the accounts are saved. Nothing by default.
+    void SetBrowserStart(std::function<void()> start) { startBrowser_ = std::move(start); }
 
     // Startup before the window is shown: working folders, settings key, settings, the saved
     // accounts and entry 0. False when the program must end (the user has been told why).
@@ -109,6 +114,7 @@ private:
     Form1View& view_;
     AccountStore& store_;
     Launcher launcher_;
+    std::function<void()> startBrowser_;
     Result<WorkingFolders> folders_;
 
     std::optional<bool> createPage_;

@@ -91,6 +91,7 @@ int main(int argc, char** argv) {
     auto launcher = vellamark::MakeDefaultLauncher(programFolder, tempFolder);
     vellamark::Form1Window window(store, messages, launcher.launch, std::move(folders));
     vellamark::Form1& form = window.Form();
+    form.SetBrowserStart(launcher.begin);
     if (!form.Form_Load()) {
         return form.ExitCode();  // the user has been told why
     }

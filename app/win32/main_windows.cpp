@@ -56,6 +56,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         return 1;
     }
     vellamark::Form1& form = window.Form();
+    form.SetBrowserStart(launcher.begin);
     if (!form.Form_Load()) {
         return form.ExitCode();  // the user has been told why
     }

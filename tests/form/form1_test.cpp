@@ -262,6 +262,8 @@ TEST_F(Form1Test, AnUnopenableStoreIsReportedOnceAndStartupGoesOn) {
 TEST_F(Form1Test, RefusalLeavesEverythingAsItWas) {
     const std::pair<const char*, const char*> rows[] = {{"", "pw"}, {"bob", ""}, {"", ""}};
     LoadedForm();
+    int browserStarts = 0;
+    form_->SetBrowserStart([&browserStarts] { ++browserStarts; });
     for (const auto& [username, password] : rows) {
         view_.messages.clear();
         const Strings before = Snapshot();
@@ -273,6 +275,10 @@ TEST_F(Form1Test, RefusalLeavesEverythingAsItWas) {
         EXPECT_TRUE(view_[Control::Combo1].visible);
         EXPECT_EQ(view_[Control::Frame1].text, "VellaMark User Details");
     }
+    EXPECT_EQ(browserStarts, 0);  // a refused login starts no browser; one that goes ahead does
+    Fill("bob", "pw", "1234");
+    form_->Command1_Click();
+    EXPECT_EQ(browserStarts, 1);
 }
 
 TEST_F(Form1Test, EnterInThePasswordBoxRunsTheLoginCommandOnly) {
