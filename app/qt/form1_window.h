@@ -3,27 +3,23 @@
 #include <QMainWindow>
 #include <QString>
 #include <map>
-#include <memory>
 
 #include "form/form1.h"
 #include "form/form1_view.h"
 
 class QAction;
-class QCheckBox;
 class QComboBox;
-class QGroupBox;
 class QLabel;
-class QLineEdit;
 class QProgressBar;
-class QPushButton;
 class QStyle;
 
 namespace vellamark {
 
 class MessageSink;
+struct ControlDescription;
 
-// The login window in Qt Widgets: builds the controls and menus of the control table, renders
-// what Form1 tells it, and passes the user's clicks and keys to Form1's handlers.
+// The login window in Qt Widgets: builds the controls and menus of the window's description,
+// renders what Form1 tells it, and passes the user's clicks and keys to Form1's handlers.
 class Form1Window final : public QMainWindow, public Form1View {
     Q_OBJECT
 
@@ -63,29 +59,21 @@ protected:
 
 private:
     void BuildControls();
+    [[nodiscard]] QWidget* MakeControl(const ControlDescription& description, QWidget* parent);
     void BuildMenus();
     void CentreOnScreen();
-    [[nodiscard]] QWidget* Widget(Control control) const;
+    [[nodiscard]] QWidget* Widget(Control control) const { return controls_.at(control); }
+    [[nodiscard]] QComboBox* Combo1() const;
+    [[nodiscard]] QLabel* Label4() const;
+    [[nodiscard]] QProgressBar* ProgressBar1() const;
     [[nodiscard]] int Twips(int twips) const;
 
     MessageSink& messages_;
     Form1 form_;
-    double dpiScale_ = 1.0;
+    double dpi_ = 96.0;
 
     QStyle* passwordStyle_ = nullptr;
-    QGroupBox* Frame1 = nullptr;
-    QLabel* Label1 = nullptr;
-    QComboBox* Combo1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLineEdit* Text2 = nullptr;
-    QLabel* Label5 = nullptr;
-    QLineEdit* Text8 = nullptr;
-    QCheckBox* Check1 = nullptr;
-    QLabel* Label4 = nullptr;
-    QProgressBar* ProgressBar1 = nullptr;
-    QLabel* lblEncyrption = nullptr;
-    QPushButton* Command1 = nullptr;
-    QLabel* Label3 = nullptr;
+    std::map<Control, QWidget*> controls_;
     std::map<MenuItem, QAction*> menuItems_;
 };
 

@@ -13,8 +13,8 @@
 namespace vellamark {
 
 // The login window in plain Win32: user32 controls and the common-controls progress bar, laid
-// out from the control table in twips at the window's DPI. It renders what Form1 tells it and
-// passes the user's clicks and keys to Form1's handlers.
+// out from the window's description in twips at the window's DPI. It renders what Form1 tells
+// it and passes the user's clicks and keys to Form1's handlers.
 class Form1Window final : public Form1View {
 public:
     Form1Window(HINSTANCE instance, AccountStore& store, Launcher launcher,
