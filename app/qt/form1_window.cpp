@@ -22,7 +22,7 @@
 #include <cmath>
 #include <utility>
 
-#include "app/qt/message_sink.h"
+#include "app/qt/message_box.h"
 #include "app/qt/password_style.h"
 #include "form/window_description.h"
 
@@ -67,11 +67,9 @@ QString FromUtf8(const std::string& text) {
 
 }  // namespace
 
-Form1Window::Form1Window(AccountStore& store, MessageSink& messages, Launcher launcher,
-                         Result<WorkingFolders> folders, QWidget* parent)
-    : QMainWindow(parent),
-      messages_(messages),
-      form_(*this, store, std::move(launcher), std::move(folders)) {
+Form1Window::Form1Window(AccountStore& store, Launcher launcher, Result<WorkingFolders> folders,
+                         QWidget* parent)
+    : QMainWindow(parent), form_(*this, store, std::move(launcher), std::move(folders)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromLatin1(Form1Description().caption));
     QIcon icon;
@@ -408,7 +406,12 @@ void Form1Window::SetProgressValue(float value) {
 }
 
 void Form1Window::ShowMessage(const std::string& text) {
-    messages_.ShowMessage(FromUtf8(text), QString::fromLatin1(kApplicationTitle));
+    if (messageSink_) {
+        messageSink_(text);
+        return;
+    }
+    // Startup's messages come before the window is shown, and stand alone.
+    ShowMessageBox(isVisible() ? this : nullptr, text);
 }
 
 void Form1Window::Pause(std::chrono::milliseconds duration) {

@@ -2,7 +2,9 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <functional>
 #include <map>
+#include <utility>
 
 #include "form/form1.h"
 #include "form/form1_view.h"
@@ -15,7 +17,6 @@ class QStyle;
 
 namespace vellamark {
 
-class MessageSink;
 struct ControlDescription;
 
 // The login window in Qt Widgets: builds the controls and menus of the window's description,
@@ -24,11 +25,15 @@ class Form1Window final : public QMainWindow, public Form1View {
     Q_OBJECT
 
 public:
-    Form1Window(AccountStore& store, MessageSink& messages, Launcher launcher,
-                Result<WorkingFolders> folders, QWidget* parent = nullptr);
+    Form1Window(AccountStore& store, Launcher launcher, Result<WorkingFolders> folders,
+                QWidget* parent = nullptr);
     ~Form1Window() override;
     Form1Window(const Form1Window&) = delete;
     Form1Window& operator=(const Form1Window&) = delete;
+
+    // Where the message boxes go; by default a QMessageBox with the text alone and one OK
+    // button. Tests answer them here.
+    void SetMessageSink(MessageSink sink) { messageSink_ = std::move(sink); }
 
     [[nodiscard]] Form1& Form() { return form_; }
 
@@ -68,8 +73,8 @@ private:
     [[nodiscard]] QProgressBar* ProgressBar1() const;
     [[nodiscard]] int Twips(int twips) const;
 
-    MessageSink& messages_;
     Form1 form_;
+    MessageSink messageSink_;
     double dpi_ = 96.0;
 
     QStyle* passwordStyle_ = nullptr;

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "app/qt/form1_window.h"
-#include "app/qt/message_sink.h"
+#include "app/qt/message_box.h"
 #include "form/default_launcher.h"
 #include "launch/service_origin.h"
 #include "platform/user_folders.h"
@@ -70,13 +70,11 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("vellamark"));
     QGuiApplication::setDesktopFileName(QStringLiteral("vellamark"));
 
-    vellamark::MessageBoxSink messages;
     // A service address that would send the password unencrypted is refused before anything
     // is typed into the window.
     if (const auto origin = vellamark::ServiceOrigin(); !origin) {
         std::fprintf(stderr, "vellamark: %s\n", origin.error().c_str());
-        messages.ShowMessage(QString::fromStdString(origin.error()),
-                             QString::fromLatin1(vellamark::kApplicationTitle));
+        vellamark::ShowMessageBox(nullptr, origin.error());
         return 1;
     }
 
@@ -89,12 +87,11 @@ int main(int argc, char** argv) {
     vellamark::ExecutableKeySource keys(programFolder);
     vellamark::AccountStore store(keys);
     auto launcher = vellamark::MakeDefaultLauncher(programFolder, tempFolder);
-    vellamark::Form1Window window(store, messages, launcher.launch, std::move(folders));
+    vellamark::Form1Window window(store, launcher.launch, std::move(folders));
     vellamark::Form1& form = window.Form();
     if (!form.Form_Load()) {
         return form.ExitCode();  // the user has been told why
     }
-    messages.SetParent(&window);
     window.show();
     if (form.ProgramEnded()) {
         return form.ExitCode();

@@ -139,6 +139,10 @@ struct Form1Window::Fonts {
     std::array<HFONT, kControlFontCount> handles{};
 };
 
+void ShowMessageBox(HWND owner, const std::string& text) {
+    MessageBoxW(owner, Wide(text).c_str(), Wide(kApplicationTitle).c_str(), MB_OK);
+}
+
 Form1Window::Form1Window(HINSTANCE instance, AccountStore& store, Launcher launcher,
                          Result<WorkingFolders> folders)
     : instance_(instance), form_(*this, store, std::move(launcher), std::move(folders)) {}
@@ -528,7 +532,7 @@ void Form1Window::ShowMessage(const std::string& text) {
         messageSink_(text);
         return;
     }
-    MessageBoxW(window_, Wide(text).c_str(), Wide(kApplicationTitle).c_str(), MB_OK);
+    ShowMessageBox(window_, text);
 }
 
 void Form1Window::Pause(std::chrono::milliseconds duration) {

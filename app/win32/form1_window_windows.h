@@ -12,6 +12,10 @@
 
 namespace vellamark {
 
+// A MessageBox with the text alone, one OK button and the program's title; returns when it is
+// closed. owner: the window it belongs to, or none.
+void ShowMessageBox(HWND owner, const std::string& text);
+
 // The login window in plain Win32: user32 controls and the common-controls progress bar, laid
 // out from the window's description in twips at the window's DPI. It renders what Form1 tells
 // it and passes the user's clicks and keys to Form1's handlers.
@@ -29,11 +33,8 @@ public:
     [[nodiscard]] HWND Handle() const { return window_; }
     [[nodiscard]] HWND ControlHandle(Control control) const;
     [[nodiscard]] HMENU Menu() const { return menu_; }
-    // Where the message boxes go; by default a MessageBox with the text alone and one OK button.
-    // Tests answer them here.
-    void SetMessageSink(std::function<void(const std::string& text)> sink) {
-        messageSink_ = std::move(sink);
-    }
+    // Where the message boxes go; by default ShowMessageBox. Tests answer them here.
+    void SetMessageSink(MessageSink sink) { messageSink_ = std::move(sink); }
 
     void Show(int showCommand);
     // Runs the task once, a moment after the window is shown and waiting for the user.
@@ -83,7 +84,7 @@ private:
     std::map<Control, HWND> controls_;
     UINT dpi_ = 96;
     std::unique_ptr<Fonts> fonts_;
-    std::function<void(const std::string&)> messageSink_;
+    MessageSink messageSink_;
     HWND lastFocus_ = nullptr;
     std::function<void()> idleTask_;
     bool quitPosted_ = false;

@@ -40,7 +40,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     // A service address that would send the password unencrypted is refused before anything
     // is typed into the window.
     if (const auto origin = vellamark::ServiceOrigin(); !origin) {
-        MessageBoxW(nullptr, vellamark::WideFromUtf8(origin.error()).c_str(), L"VellaMar", MB_OK);
+        vellamark::ShowMessageBox(nullptr, origin.error());
         return 1;
     }
     const std::string programFolder = ProgramFolder();
@@ -52,7 +52,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     auto launcher = vellamark::MakeDefaultLauncher(programFolder, tempFolder);
     vellamark::Form1Window window(instance, store, launcher.launch, std::move(folders));
     if (const vellamark::Status created = window.Create(); !created) {
-        MessageBoxW(nullptr, vellamark::WideFromUtf8(created.error()).c_str(), L"VellaMar", MB_OK);
+        vellamark::ShowMessageBox(nullptr, created.error());
         return 1;
     }
     vellamark::Form1& form = window.Form();

@@ -26,7 +26,6 @@
 #include <string>
 #include <vector>
 
-#include "app/qt/message_sink.h"
 #include "form/window_description.h"
 #include "store/account_store.h"
 #include "store/registry.h"
@@ -36,16 +35,6 @@
 using namespace vellamark;
 
 namespace {
-
-class RecordingSink final : public MessageSink {
-public:
-    QStringList texts;
-    QStringList titles;
-    void ShowMessage(const QString& text, const QString& title) override {
-        texts << text;
-        titles << title;
-    }
-};
 
 template <typename T>
 T* Find(QObject& form, const char* name) {
@@ -65,7 +54,7 @@ private:
     std::unique_ptr<QTemporaryDir> dir_;
     testsupport::FakeKeySource keys_;
     std::unique_ptr<AccountStore> store_;
-    RecordingSink sink_;
+    QStringList messages_;
     int launches_ = 0;
     std::function<void(LaunchUi&)> duringLaunch_;
 
@@ -82,13 +71,16 @@ private:
             }
         };
         store_ = std::make_unique<AccountStore>(keys_);
-        return std::make_unique<Form1Window>(*store_, sink_, launcher, Folders());
+        auto form = std::make_unique<Form1Window>(*store_, launcher, Folders());
+        form->SetMessageSink(
+            [this](const std::string& text) { messages_ << QString::fromStdString(text); });
+        return form;
     }
 
     std::unique_ptr<Form1Window> LoadedForm() {
         auto form = MakeForm();
         if (!form->Form().Form_Load()) {
-            qFatal("Form_Load failed: %s", qPrintable(sink_.texts.join('|')));
+            qFatal("Form_Load failed: %s", qPrintable(messages_.join('|')));
         }
         return form;
     }
@@ -131,7 +123,7 @@ private slots:
         QVERIFY2(opening.ok(), opening.error().c_str());
         SetRegistryBackend(std::shared_ptr<RegistryBackend>(std::move(opening->backend)));
         keys_ = testsupport::FakeKeySource{};
-        sink_ = RecordingSink{};
+        messages_.clear();
         launches_ = 0;
         duringLaunch_ = nullptr;
     }
@@ -290,14 +282,14 @@ private slots:
         QCOMPARE(combo->currentIndex(), -1);
         QCOMPARE(combo->currentText(), QString("bob"));
         QCOMPARE(launches_, 0);
-        QVERIFY(sink_.texts.isEmpty());
+        QVERIFY(messages_.isEmpty());
     }
 
     void enterInThePasswordBoxRefusesEmptyInput() {
         auto form = LoadedForm();
         Find<QLineEdit>(*form, "Text2")->setText("pw");
         QTest::keyClick(Find<QLineEdit>(*form, "Text2"), Qt::Key_Enter);
-        QCOMPARE(sink_.texts, QStringList({"You must enter a username and password"}));
+        QCOMPARE(messages_, QStringList({"You must enter a username and password"}));
         QCOMPARE(launches_, 0);
     }
 
