@@ -273,6 +273,18 @@ void Form1Window::BuildMenus() {
     }
 }
 
+void Form1Window::Show() {
+    show();
+}
+
+void Form1Window::WhenShownAndIdle(std::function<void()> task) {
+    QTimer::singleShot(kShownAndIdleDelay, this, std::move(task));
+}
+
+int Form1Window::Run() {
+    return QApplication::exec();
+}
+
 void Form1Window::CentreOnScreen() {
     adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -424,7 +436,7 @@ void Form1Window::Pause(std::chrono::milliseconds duration) {
 
 void Form1Window::EndProgram(int exitCode) {
     // Quitting with no event loop running would leave Qt's quit flag set, and every later loop
-    // (a message box, the poll sleep) would return at once; main() looks at ProgramEnded then.
+    // (a message box, the poll sleep) would return at once; the program looks at ProgramEnded then.
     if (QThread::currentThread()->loopLevel() > 0) {
         QCoreApplication::exit(exitCode);
     }

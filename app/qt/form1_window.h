@@ -8,6 +8,7 @@
 
 #include "form/form1.h"
 #include "form/form1_view.h"
+#include "form/program.h"
 
 class QAction;
 class QComboBox;
@@ -21,7 +22,7 @@ struct ControlDescription;
 
 // The login window in Qt Widgets: builds the controls and menus of the window's description,
 // renders what Form1 tells it, and passes the user's clicks and keys to Form1's handlers.
-class Form1Window final : public QMainWindow, public Form1View {
+class Form1Window final : public QMainWindow, public Form1View, public ProgramWindow {
     Q_OBJECT
 
 public:
@@ -35,7 +36,11 @@ public:
     // button. Tests answer them here.
     void SetMessageSink(MessageSink sink) { messageSink_ = std::move(sink); }
 
-    [[nodiscard]] Form1& Form() { return form_; }
+    // ProgramWindow
+    [[nodiscard]] Form1& Form() override { return form_; }
+    void Show() override;
+    void WhenShownAndIdle(std::function<void()> task) override;
+    [[nodiscard]] int Run() override;
 
     // Form1View
     [[nodiscard]] std::string Text(Control control) const override;

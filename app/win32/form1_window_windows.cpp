@@ -143,9 +143,11 @@ void ShowMessageBox(HWND owner, const std::string& text) {
     MessageBoxW(owner, Wide(text).c_str(), Wide(kApplicationTitle).c_str(), MB_OK);
 }
 
-Form1Window::Form1Window(HINSTANCE instance, AccountStore& store, Launcher launcher,
-                         Result<WorkingFolders> folders)
-    : instance_(instance), form_(*this, store, std::move(launcher), std::move(folders)) {}
+Form1Window::Form1Window(HINSTANCE instance, int showCommand, AccountStore& store,
+                         Launcher launcher, Result<WorkingFolders> folders)
+    : instance_(instance),
+      showCommand_(showCommand),
+      form_(*this, store, std::move(launcher), std::move(folders)) {}
 
 Form1Window::~Form1Window() {
     if (window_ != nullptr) {
@@ -292,22 +294,20 @@ HWND Form1Window::ControlHandle(Control control) const {
     return found == controls_.end() ? nullptr : found->second;
 }
 
-void Form1Window::Show(int showCommand) {
-    ShowWindow(window_, showCommand);
+void Form1Window::Show() {
+    ShowWindow(window_, showCommand_);
     UpdateWindow(window_);
     SetFocus(Control::Check1);
 }
 
 namespace {
-// The timer that runs the idle task, and how long after the show: long enough for the window
-// to have painted and the system to have settled.
+// The timer that runs the idle task.
 constexpr UINT_PTR kIdleTimer = 1;
-constexpr UINT kIdleDelayMs = 250;
 }  // namespace
 
 void Form1Window::WhenShownAndIdle(std::function<void()> task) {
     idleTask_ = std::move(task);
-    SetTimer(window_, kIdleTimer, kIdleDelayMs, nullptr);
+    SetTimer(window_, kIdleTimer, static_cast<UINT>(kShownAndIdleDelay.count()), nullptr);
 }
 
 bool Form1Window::PreTranslate(MSG& message) {
@@ -366,7 +366,7 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_TIMER:
             if (wParam == kIdleTimer) {
                 KillTimer(window_, kIdleTimer);
-                if (auto task = std::exchange(idleTask_, nullptr); task && !form_.ProgramEnded()) {
+                if (auto task = std::exchange(idleTask_, nullptr)) {
                     task();
                 }
             }

@@ -41,10 +41,10 @@ protected:
                 duringLaunch_(ui);
             }
         };
-        window_ =
-            std::make_unique<Form1Window>(GetModuleHandleW(nullptr), *accounts_, launcher,
-                                          WorkingFolders{(dir_.path() / "main").string(),
-                                                         (dir_.path() / "main" / "temp").string()});
+        window_ = std::make_unique<Form1Window>(
+            GetModuleHandleW(nullptr), SW_SHOWNORMAL, *accounts_, launcher,
+            WorkingFolders{(dir_.path() / "main").string(),
+                           (dir_.path() / "main" / "temp").string()});
         window_->SetMessageSink([this](const std::string& text) { messages_.push_back(text); });
         EXPECT_TRUE(window_->Create().ok());
         return *window_;
@@ -129,7 +129,7 @@ TEST_F(Form1WindowWindows, MenusFollowTheDescription) {
 TEST_F(Form1WindowWindows, TabOrderStartsAtSavePasswordAndPinIsMaskedOncePicked) {
     Form1Window& window = MakeWindow();
     ASSERT_TRUE(window.Form().Form_Load());
-    window.Show(SW_SHOWNORMAL);
+    window.Show();
     std::vector<Control> order;
     HWND focus = GetFocus();
     std::vector<Control> expected = TabOrder();
@@ -166,7 +166,7 @@ TEST_F(Form1WindowWindows, ListKeepsTheTypedTextAndLeavingAnEntryKeepsIt) {
 TEST_F(Form1WindowWindows, TheWindowPaintsAndStaysDuringTheLaunch) {
     Form1Window& window = MakeWindow();
     ASSERT_TRUE(window.Form().Form_Load());
-    window.Show(SW_SHOWNORMAL);
+    window.Show();
     bool sawDisplay = false;
     duringLaunch_ = [&](LaunchUi& ui) {
         EXPECT_FALSE(IsWindowVisible(window.ControlHandle(Control::Combo1)));
