@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,9 @@ enum class Control {
 
 // The menu items, by their names.
 enum class MenuItem { f, d, s, t, w, q, x, a1, a2, cmdIgnoreMenubar, cmd5, cmddebug, a };
+
+// Where a window's message boxes go in place of the toolkit's own box: tests answer them there.
+using MessageSink = std::function<void(const std::string& text)>;
 
 // What Form1's behaviour needs of a window. A window toolkit implements it (Qt on Linux, Win32
 // on Windows); tests put a recording one in its place. Nothing here raises a handler: a change

@@ -20,31 +20,36 @@
 #include <QThread>
 #include <QTimer>
 #include <cmath>
-#include <tuple>
 #include <utility>
 
-#include "app/qt/message_sink.h"
+#include "app/qt/message_box.h"
 #include "app/qt/password_style.h"
+#include "form/window_description.h"
 
 namespace vellamark {
 
 namespace {
 
-// 1440 twips make an inch; at 96 dots per inch that is 15 twips a pixel.
-constexpr double kTwipsPerInch = 1440.0;
-constexpr double kReferenceDpi = 96.0;
-
-constexpr int kClientWidthTwips = 6750;
-constexpr int kClientHeightTwips = 5070;
-
 QFont Verdana(double points, bool bold) {
     // Where Verdana is not installed the system's own font stands in. Asking the font database
     // once, instead of naming Verdana with a fallback, spares fontconfig a substitution and a
     // sort of every installed font for each control's font, a noticeable part of the start-up.
-    static const bool haveVerdana = QFontDatabase::hasFamily(QStringLiteral("Verdana"));
-    QFont font(haveVerdana ? QStringLiteral("Verdana") : QApplication::font().family());
+    static const bool haveVerdana = QFontDatabase::hasFamily(QString::fromLatin1(kVerdana));
+    QFont font(haveVerdana ? QString::fromLatin1(kVerdana) : QApplication::font().family());
     font.setPointSizeF(points);
     font.setWeight(bold ? QFont::Bold : QFont::Normal);
+    return font;
+}
+
+QFont SystemFont() {
+    // Not the frame's bold Verdana: each attribute set here is one a control inside the frame no
+    // longer inherits from it.
+    QFont font = QApplication::font();
+    font.setFamilies(font.families());
+    font.setFamily(font.family());
+    font.setPointSizeF(font.pointSizeF());
+    font.setWeight(QFont::Normal);
+    font.setItalic(false);
     return font;
 }
 
@@ -62,13 +67,11 @@ QString FromUtf8(const std::string& text) {
 
 }  // namespace
 
-Form1Window::Form1Window(AccountStore& store, MessageSink& messages, Launcher launcher,
-                         Result<WorkingFolders> folders, QWidget* parent)
-    : QMainWindow(parent),
-      messages_(messages),
-      form_(*this, store, std::move(launcher), std::move(folders)) {
+Form1Window::Form1Window(AccountStore& store, Launcher launcher, Result<WorkingFolders> folders,
+                         QWidget* parent)
+    : QMainWindow(parent), form_(*this, store, std::move(launcher), std::move(folders)) {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("VellaMark System"));
+    setWindowTitle(QString::fromLatin1(Form1Description().caption));
     QIcon icon;
     for (const int size : {16, 32, 48}) {
         icon.addFile(QStringLiteral(":/vellamark/icons/vellamark-%1.png").arg(size),
@@ -76,10 +79,10 @@ Form1Window::Form1Window(AccountStore& store, MessageSink& messages, Launcher la
     }
     setWindowIcon(icon);
 
-    // Twips are scaled with the screen's logical resolution, so the form keeps its proportions
-    // on a screen set above 96 dpi.
+    // Twips follow the screen's logical resolution, so the form keeps its proportions on a
+    // screen set above 96 dpi.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        dpiScale_ = screen->logicalDotsPerInchY() / kReferenceDpi;
+        dpi_ = screen->logicalDotsPerInchY();
     }
 
     BuildControls();
@@ -90,195 +93,196 @@ Form1Window::Form1Window(AccountStore& store, MessageSink& messages, Launcher la
 Form1Window::~Form1Window() = default;
 
 int Form1Window::Twips(int twips) const {
-    return static_cast<int>(std::lround(twips * kReferenceDpi * dpiScale_ / kTwipsPerInch));
+    return TwipsToPixels(twips, dpi_);
+}
+
+QComboBox* Form1Window::Combo1() const {
+    return static_cast<QComboBox*>(Widget(Control::Combo1));
+}
+
+QLabel* Form1Window::Label4() const {
+    return static_cast<QLabel*>(Widget(Control::Label4));
+}
+
+QProgressBar* Form1Window::ProgressBar1() const {
+    return static_cast<QProgressBar*>(Widget(Control::ProgressBar1));
 }
 
 void Form1Window::BuildControls() {
+    const WindowDescription& window = Form1Description();
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
-    client->setFixedSize(Twips(kClientWidthTwips), Twips(kClientHeightTwips));
+    client->setFixedSize(Twips(window.clientWidth), Twips(window.clientHeight));
     setCentralWidget(client);
-
-    const auto place = [this](QWidget* widget, const char* name, int left, int top, int width,
-                              int height) {
-        widget->setObjectName(QString::fromLatin1(name));
-        widget->setGeometry(Twips(left), Twips(top), Twips(width), Twips(height));
-    };
-    const QFont verdana9 = Verdana(9.0, false);
-    const QFont verdana825 = Verdana(8.25, false);
-    const QFont verdana825Bold = Verdana(8.25, true);
-
-    Frame1 = new QGroupBox(QStringLiteral("VellaMark User Details"), client);
-    place(Frame1, "Frame1", 240, 240, 6255, 3735);
-    Frame1->setFont(verdana825Bold);
-
-    Label3 = new QLabel(QStringLiteral("By logging in to this service you agree to be bound by "
-                                       "the Subscriber Agreement and the Terms and Conditions "
-                                       "therein, as found under the Help Menu."),
-                        client);
-    place(Label3, "Label3", 240, 4200, 6135, 615);
-    Label3->setFont(verdana825);
-    Label3->setWordWrap(true);
-    Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-
-    // Created in the tab order, so the focus chain runs Check1, Combo1, Command1, Text2, Text8
-    // and round again; the frame, the labels and the bar take no focus.
-    Check1 = new QCheckBox(QStringLiteral("Save Password"), Frame1);
-    place(Check1, "Check1", 2760, 1920, 2415, 315);
-    Check1->setFont(verdana825);
-
-    Combo1 = new QComboBox(Frame1);
-    place(Combo1, "Combo1", 2760, 720, 2655, 330);
-    Combo1->setFont(verdana9);
-    Combo1->setEditable(true);
-    Combo1->setInsertPolicy(QComboBox::NoInsert);
-    // The list is a plain pick list: no inline completion that would pick an entry by itself.
-    Combo1->setCompleter(nullptr);
-
-    Command1 = new QPushButton(QStringLiteral("Login"), Frame1);
-    place(Command1, "Command1", 4800, 2640, 1215, 375);
-    Command1->setFont(verdana825Bold);
-    Command1->setAutoDefault(false);
-    Command1->setDefault(false);
 
     passwordStyle_ = new PasswordCharacterStyle();
     passwordStyle_->setParent(this);
 
-    Text2 = new QLineEdit(Frame1);
-    place(Text2, "Text2", 2760, 1080, 2655, 330);
-    Text2->setFont(verdana9);
-    Text2->setStyle(passwordStyle_);
-    Text2->setEchoMode(QLineEdit::Password);
-
-    Text8 = new QLineEdit(Frame1);
-    place(Text8, "Text8", 2760, 1440, 2655, 330);
-    Text8->setFont(verdana9);
-    Text8->setStyle(passwordStyle_);  // shown in clear until an account is picked
-
-    QWidget::setTabOrder(Check1, Combo1);
-    QWidget::setTabOrder(Combo1, Command1);
-    QWidget::setTabOrder(Command1, Text2);
-    QWidget::setTabOrder(Text2, Text8);
-
-    Label1 = new QLabel(QStringLiteral("Username :"), Frame1);
-    place(Label1, "Label1", 720, 720, 1215, 255);
-    Label1->setFont(verdana9);
-
-    Label2 = new QLabel(QStringLiteral("Password :"), Frame1);
-    place(Label2, "Label2", 720, 1080, 1215, 255);
-    Label2->setFont(verdana9);
-
-    Label5 = new QLabel(QStringLiteral("PIN :"), Frame1);
-    place(Label5, "Label5", 720, 1440, 1215, 255);
-    Label5->setFont(verdana9);
-
-    Label4 = new QLabel(QStringLiteral("Label4"), Frame1);
-    place(Label4, "Label4", 360, 1920, 4215, 255);
-    // The status text is in the system font, not the frame's bold Verdana: each attribute set
-    // here is one the label no longer inherits from its frame.
-    QFont systemFont = QApplication::font();
-    systemFont.setFamilies(systemFont.families());
-    systemFont.setFamily(systemFont.family());
-    systemFont.setPointSizeF(systemFont.pointSizeF());
-    systemFont.setWeight(QFont::Normal);
-    systemFont.setItalic(false);
-    Label4->setFont(systemFont);
-    Label4->hide();
-
-    ProgressBar1 = new QProgressBar(Frame1);
-    place(ProgressBar1, "ProgressBar1", 360, 2280, 5655, 255);
-    ProgressBar1->setRange(0, 100);
-    ProgressBar1->setTextVisible(false);
-    ProgressBar1->setFocusPolicy(Qt::NoFocus);
-    ProgressBar1->hide();
-
-    lblEncyrption = new QLabel(QStringLiteral("Label5"), Frame1);
-    place(lblEncyrption, "lblEncyrption", 720, 2640, 3375, 255);
-    lblEncyrption->setFont(verdana825);
+    // The frame first, as it holds the others; then the controls that take the focus in the tab
+    // order, which is the order of Qt's focus chain; then the rest.
+    const auto make = [this, client](const ControlDescription& control) {
+        QWidget* parent = control.inFrame ? Widget(Control::Frame1) : client;
+        controls_[control.control] = MakeControl(control, parent);
+    };
+    make(DescriptionOf(Control::Frame1));
+    for (const Control control : TabOrder()) {
+        make(DescriptionOf(control));
+    }
+    for (const ControlDescription& control : window.controls) {
+        if (!TakesFocus(control.kind) && control.control != Control::Frame1) {
+            make(control);
+        }
+    }
 
     // What a screen reader reads. Each box is named after its label, not the frame around it,
     // and labelled by it through the buddy relation (on Linux Qt names an editable combo box by
-    // its text once it has one; a screen reader then takes the name from the relation). The
-    // status line and the bar are named by what they show, never by the design caption "Label4".
-    for (const auto& [label, field, name] :
-         {std::tuple<QLabel*, QWidget*, QString>{Label1, Combo1, QStringLiteral("Username")},
-          {Label2, Text2, QStringLiteral("Password")},
-          {Label5, Text8, QStringLiteral("PIN")}}) {
-        label->setBuddy(field);
-        field->setAccessibleName(name);
+    // its text once it has one; a screen reader then takes the name from the relation).
+    for (const ControlDescription& control : window.controls) {
+        if (*control.accessibleName != '\0') {
+            Widget(control.control)->setAccessibleName(QString::fromLatin1(control.accessibleName));
+        }
+        if (control.label) {
+            static_cast<QLabel*>(Widget(*control.label))->setBuddy(Widget(control.control));
+        }
     }
-    Combo1->lineEdit()->setAccessibleName(Combo1->accessibleName());
-    Label4->setAccessibleName(QStringLiteral("Login status"));
-    ProgressBar1->setAccessibleName(QStringLiteral("Login progress"));
+    Combo1()->lineEdit()->setAccessibleName(Combo1()->accessibleName());
 
-    connect(Command1, &QPushButton::clicked, this, [this] { form_.Command1_Click(); });
-    connect(Combo1, &QComboBox::activated, this, [this](int) { form_.Combo1_Click(); });
-    connect(Combo1->lineEdit(), &QLineEdit::textEdited, this, [this] { form_.Combo1_Change(); });
+    connect(static_cast<QPushButton*>(Widget(Control::Command1)), &QPushButton::clicked, this,
+            [this] { form_.Command1_Click(); });
+    connect(Combo1(), &QComboBox::activated, this, [this](int) { form_.Combo1_Click(); });
+    connect(Combo1()->lineEdit(), &QLineEdit::textEdited, this, [this] { form_.Combo1_Change(); });
 
     // Enter does nothing in the username box, the PIN box and "Save Password"; in the password
     // box it runs the Login command.
     for (QObject* watched :
-         {static_cast<QObject*>(Combo1), static_cast<QObject*>(Combo1->lineEdit()),
-          static_cast<QObject*>(Text8), static_cast<QObject*>(Check1),
-          static_cast<QObject*>(Text2)}) {
+         {static_cast<QObject*>(Combo1()), static_cast<QObject*>(Combo1()->lineEdit()),
+          static_cast<QObject*>(Widget(Control::Text8)),
+          static_cast<QObject*>(Widget(Control::Check1)),
+          static_cast<QObject*>(Widget(Control::Text2))}) {
         watched->installEventFilter(this);
     }
 }
 
+QWidget* Form1Window::MakeControl(const ControlDescription& description, QWidget* parent) {
+    const QString caption = QString::fromLatin1(description.caption);
+    QWidget* widget = nullptr;
+    switch (description.kind) {
+        case ControlKind::kFrame:
+            widget = new QGroupBox(caption, parent);
+            break;
+        case ControlKind::kLabel: {
+            auto* label = new QLabel(caption, parent);
+            // The notice below the frame is the one label of several lines.
+            if (description.control == Control::Label3) {
+                label->setWordWrap(true);
+                label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            }
+            widget = label;
+            break;
+        }
+        case ControlKind::kComboBox: {
+            auto* combo = new QComboBox(parent);
+            combo->setEditable(true);
+            combo->setInsertPolicy(QComboBox::NoInsert);
+            // The list is a plain pick list: no inline completion that would pick an entry by
+            // itself.
+            combo->setCompleter(nullptr);
+            widget = combo;
+            break;
+        }
+        case ControlKind::kTextBox: {
+            auto* edit = new QLineEdit(parent);
+            // Also the box shown in clear until an account is picked.
+            edit->setStyle(passwordStyle_);
+            if (description.passwordCharacter) {
+                edit->setEchoMode(QLineEdit::Password);
+            }
+            widget = edit;
+            break;
+        }
+        case ControlKind::kCheckBox:
+            widget = new QCheckBox(caption, parent);
+            break;
+        case ControlKind::kProgressBar: {
+            auto* bar = new QProgressBar(parent);
+            bar->setRange(0, 100);
+            bar->setTextVisible(false);
+            bar->setFocusPolicy(Qt::NoFocus);
+            widget = bar;
+            break;
+        }
+        case ControlKind::kCommandButton: {
+            auto* button = new QPushButton(caption, parent);
+            button->setAutoDefault(false);
+            button->setDefault(false);
+            widget = button;
+            break;
+        }
+    }
+    widget->setObjectName(QString::fromLatin1(description.name));
+    widget->setGeometry(Twips(description.left), Twips(description.top), Twips(description.width),
+                        Twips(description.height));
+    if (description.font == ControlFont::kSystem) {
+        widget->setFont(SystemFont());
+    } else {
+        const VerdanaSize size = VerdanaSizeOf(description.font);
+        widget->setFont(Verdana(size.points, size.bold));
+    }
+    widget->setEnabled(description.enabled);
+    if (!description.visible) {
+        widget->hide();
+    }
+    return widget;
+}
+
 void Form1Window::BuildMenus() {
-    const auto item = [this](QMenu* menu, MenuItem id, const char* name, const QString& caption,
-                             void (Form1::*handler)()) {
-        QAction* action = menu->addAction(caption);
-        action->setObjectName(QString::fromLatin1(name));
-        connect(action, &QAction::triggered, this, [this, handler] { (form_.*handler)(); });
-        menuItems_[id] = action;
-        return action;
-    };
-    // Qt flips a checkable item before it reports the click; the handlers decide from the mark
-    // as the user saw it, so it is put back first.
-    const auto checkItem = [this](QMenu* menu, MenuItem id, const char* name,
-                                  const QString& caption, void (Form1::*handler)()) {
-        QAction* action = menu->addAction(caption);
-        action->setObjectName(QString::fromLatin1(name));
+    const auto add = [this](const MenuItemDescription& item, QAction* action) {
+        action->setObjectName(QString::fromLatin1(item.name));
+        action->setEnabled(item.enabled);
+        menuItems_[item.item] = action;
+        if (item.click == nullptr) {
+            return;
+        }
+        if (!item.checkable) {
+            connect(action, &QAction::triggered, this,
+                    [this, click = item.click] { (form_.*click)(); });
+            return;
+        }
         action->setCheckable(true);
-        connect(action, &QAction::triggered, this, [this, action, handler](bool checked) {
-            action->setChecked(!checked);
-            (form_.*handler)();
-        });
-        menuItems_[id] = action;
-        return action;
+        action->setChecked(item.checked);
+        // Qt flips a checkable item before it reports the click; the handlers decide from the
+        // mark as the user saw it, so it is put back first.
+        connect(action, &QAction::triggered, this,
+                [this, action, click = item.click](bool checked) {
+                    action->setChecked(!checked);
+                    (form_.*click)();
+                });
     };
+    for (const MenuDescription& menu : Form1Description().menus) {
+        const QString title = QString::fromLatin1(menu.title.caption);
+        if (menu.items.empty()) {
+            add(menu.title, menuBar()->addAction(title));
+            continue;
+        }
+        QMenu* popup = menuBar()->addMenu(title);
+        popup->setObjectName(QString::fromLatin1(menu.title.name));
+        add(menu.title, popup->menuAction());
+        for (const MenuItemDescription& item : menu.items) {
+            add(item, popup->addAction(QString::fromLatin1(item.caption)));
+        }
+    }
+}
 
-    QMenu* f = menuBar()->addMenu(QStringLiteral("File"));
-    f->setObjectName(QStringLiteral("f"));
-    f->menuAction()->setObjectName(QStringLiteral("f"));
-    menuItems_[MenuItem::f] = f->menuAction();
-    item(f, MenuItem::d, "d", QStringLiteral("Remove Current Username && Password"),
-         &Form1::d_Click);
-    item(f, MenuItem::s, "s", QStringLiteral("Remove Current Password"), &Form1::s_Click);
-    item(f, MenuItem::t, "t", QStringLiteral("Remove All Usernames && Passwords"), &Form1::t_Click);
-    item(f, MenuItem::w, "w", QStringLiteral("Remove All Passwords"), &Form1::w_Click);
-    item(f, MenuItem::q, "q", QStringLiteral("E&xit"), &Form1::q_Click);
+void Form1Window::Show() {
+    show();
+}
 
-    QMenu* x = menuBar()->addMenu(QStringLiteral("Settings"));
-    x->setObjectName(QStringLiteral("x"));
-    x->menuAction()->setObjectName(QStringLiteral("x"));
-    menuItems_[MenuItem::x] = x->menuAction();
-    checkItem(x, MenuItem::a1, "a1", QStringLiteral("Use encyrption"), &Form1::a1_Click)
-        ->setChecked(true);
-    checkItem(x, MenuItem::a2, "a2", QStringLiteral("Do not use encyrption"), &Form1::a2_Click)
-        ->setEnabled(false);
-    checkItem(x, MenuItem::cmdIgnoreMenubar, "cmdIgnoreMenubar", QStringLiteral("Ignore MenuBar"),
-              &Form1::cmdIgnoreMenubar_Click);
-    checkItem(x, MenuItem::cmd5, "cmd5", QStringLiteral("Create Browser Login"),
-              &Form1::cmd5_Click);
-    checkItem(x, MenuItem::cmddebug, "cmddebug", QStringLiteral("Debug Mode"),
-              &Form1::cmddebug_Click);
+void Form1Window::WhenShownAndIdle(std::function<void()> task) {
+    QTimer::singleShot(kShownAndIdleDelay, this, std::move(task));
+}
 
-    QAction* a = menuBar()->addAction(QStringLiteral("About"));
-    a->setObjectName(QStringLiteral("a"));
-    connect(a, &QAction::triggered, this, [this] { form_.a_Click(); });
-    menuItems_[MenuItem::a] = a;
+int Form1Window::Run() {
+    return QApplication::exec();
 }
 
 void Form1Window::CentreOnScreen() {
@@ -288,38 +292,6 @@ void Form1Window::CentreOnScreen() {
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }
-}
-
-QWidget* Form1Window::Widget(Control control) const {
-    switch (control) {
-        case Control::Frame1:
-            return Frame1;
-        case Control::Label1:
-            return Label1;
-        case Control::Combo1:
-            return Combo1;
-        case Control::Label2:
-            return Label2;
-        case Control::Text2:
-            return Text2;
-        case Control::Label5:
-            return Label5;
-        case Control::Text8:
-            return Text8;
-        case Control::Check1:
-            return Check1;
-        case Control::Label4:
-            return Label4;
-        case Control::ProgressBar1:
-            return ProgressBar1;
-        case Control::lblEncyrption:
-            return lblEncyrption;
-        case Control::Command1:
-            return Command1;
-        case Control::Label3:
-            return Label3;
-    }
-    return nullptr;
 }
 
 std::string Form1Window::Text(Control control) const {
@@ -351,9 +323,9 @@ void Form1Window::SetText(Control control, const std::string& text) {
         edit->setText(shown);
     } else if (auto* label = qobject_cast<QLabel*>(widget)) {
         label->setText(shown);
-        if (label == Label4) {  // announced as the status line's name and the bar's description
+        if (label == Label4()) {  // announced as the status line's name and the bar's description
             label->setAccessibleName(shown);
-            ProgressBar1->setAccessibleDescription(shown);
+            ProgressBar1()->setAccessibleDescription(shown);
         }
     } else if (auto* frame = qobject_cast<QGroupBox*>(widget)) {
         frame->setTitle(shown);
@@ -392,39 +364,39 @@ void Form1Window::SetFocus(Control control) {
 }
 
 void Form1Window::SetListEntries(const std::vector<std::string>& entries) {
-    const QSignalBlocker blocker(Combo1);
-    const QString text = Combo1->currentText();
+    const QSignalBlocker blocker(Combo1());
+    const QString text = Combo1()->currentText();
     // Emptied from the last entry to the first.
-    for (int i = Combo1->count() - 1; i >= 0; --i) {
-        Combo1->removeItem(i);
+    for (int i = Combo1()->count() - 1; i >= 0; --i) {
+        Combo1()->removeItem(i);
     }
     for (const std::string& entry : entries) {
-        Combo1->addItem(FromUtf8(entry));
+        Combo1()->addItem(FromUtf8(entry));
     }
     // The first item added to an empty list becomes current by itself; nothing is picked.
-    Combo1->setCurrentIndex(-1);
-    Combo1->setEditText(text);
+    Combo1()->setCurrentIndex(-1);
+    Combo1()->setEditText(text);
 }
 
 int Form1Window::ListCount() const {
-    return Combo1->count();
+    return Combo1()->count();
 }
 
 int Form1Window::ListIndex() const {
-    return Combo1->currentIndex();
+    return Combo1()->currentIndex();
 }
 
 void Form1Window::SetListIndex(int index) {
-    const QSignalBlocker blocker(Combo1);
+    const QSignalBlocker blocker(Combo1());
     if (index >= 0) {
-        Combo1->setCurrentIndex(index);
+        Combo1()->setCurrentIndex(index);
         return;
     }
     // Leaving the entry empties the text, which is put back where the cursor was.
-    QLineEdit* edit = Combo1->lineEdit();
+    QLineEdit* edit = Combo1()->lineEdit();
     const QString text = edit->text();
     const int cursor = edit->cursorPosition();
-    Combo1->setCurrentIndex(-1);
+    Combo1()->setCurrentIndex(-1);
     edit->setText(text);
     edit->setCursorPosition(cursor);
 }
@@ -442,11 +414,16 @@ void Form1Window::SetMenusEnabled(bool enabled) {
 }
 
 void Form1Window::SetProgressValue(float value) {
-    ProgressBar1->setValue(static_cast<int>(std::lround(value)));
+    ProgressBar1()->setValue(static_cast<int>(std::lround(value)));
 }
 
 void Form1Window::ShowMessage(const std::string& text) {
-    messages_.ShowMessage(FromUtf8(text), QString::fromLatin1(kApplicationTitle));
+    if (messageSink_) {
+        messageSink_(text);
+        return;
+    }
+    // Startup's messages come before the window is shown, and stand alone.
+    ShowMessageBox(isVisible() ? this : nullptr, text);
 }
 
 void Form1Window::Pause(std::chrono::milliseconds duration) {
@@ -459,7 +436,7 @@ void Form1Window::Pause(std::chrono::milliseconds duration) {
 
 void Form1Window::EndProgram(int exitCode) {
     // Quitting with no event loop running would leave Qt's quit flag set, and every later loop
-    // (a message box, the poll sleep) would return at once; main() looks at ProgramEnded then.
+    // (a message box, the poll sleep) would return at once; the program looks at ProgramEnded then.
     if (QThread::currentThread()->loopLevel() > 0) {
         QCoreApplication::exit(exitCode);
     }
@@ -471,7 +448,7 @@ bool Form1Window::eventFilter(QObject* watched, QEvent* event) {
             event->accept();  // keep Enter away from shortcuts too
             return false;
         }
-        if (watched == Text2) {
+        if (watched == Widget(Control::Text2)) {
             form_.Text2_KeyDown(kEnterKeyCode, 0);  // also while "Login" is disabled
         }
         return true;

@@ -2,39 +2,45 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <functional>
 #include <map>
-#include <memory>
+#include <utility>
 
 #include "form/form1.h"
 #include "form/form1_view.h"
+#include "form/program.h"
 
 class QAction;
-class QCheckBox;
 class QComboBox;
-class QGroupBox;
 class QLabel;
-class QLineEdit;
 class QProgressBar;
-class QPushButton;
 class QStyle;
 
 namespace vellamark {
 
-class MessageSink;
+struct ControlDescription;
 
-// The login window in Qt Widgets: builds the controls and menus of the control table, renders
-// what Form1 tells it, and passes the user's clicks and keys to Form1's handlers.
-class Form1Window final : public QMainWindow, public Form1View {
+// The login window in Qt Widgets: builds the controls and menus of the window's description,
+// renders what Form1 tells it, and passes the user's clicks and keys to Form1's handlers.
+class Form1Window final : public QMainWindow, public Form1View, public ProgramWindow {
     Q_OBJECT
 
 public:
-    Form1Window(AccountStore& store, MessageSink& messages, Launcher launcher,
-                Result<WorkingFolders> folders, QWidget* parent = nullptr);
+    Form1Window(AccountStore& store, Launcher launcher, Result<WorkingFolders> folders,
+                QWidget* parent = nullptr);
     ~Form1Window() override;
     Form1Window(const Form1Window&) = delete;
     Form1Window& operator=(const Form1Window&) = delete;
 
-    [[nodiscard]] Form1& Form() { return form_; }
+    // Where the message boxes go; by default a QMessageBox with the text alone and one OK
+    // button. Tests answer them here.
+    void SetMessageSink(MessageSink sink) { messageSink_ = std::move(sink); }
+
+    // ProgramWindow
+    [[nodiscard]] Form1& Form() override { return form_; }
+    void Show() override;
+    void WhenShownAndIdle(std::function<void()> task) override;
+    [[nodiscard]] int Run() override;
 
     // Form1View
     [[nodiscard]] std::string Text(Control control) const override;
@@ -63,29 +69,21 @@ protected:
 
 private:
     void BuildControls();
+    [[nodiscard]] QWidget* MakeControl(const ControlDescription& description, QWidget* parent);
     void BuildMenus();
     void CentreOnScreen();
-    [[nodiscard]] QWidget* Widget(Control control) const;
+    [[nodiscard]] QWidget* Widget(Control control) const { return controls_.at(control); }
+    [[nodiscard]] QComboBox* Combo1() const;
+    [[nodiscard]] QLabel* Label4() const;
+    [[nodiscard]] QProgressBar* ProgressBar1() const;
     [[nodiscard]] int Twips(int twips) const;
 
-    MessageSink& messages_;
     Form1 form_;
-    double dpiScale_ = 1.0;
+    MessageSink messageSink_;
+    double dpi_ = 96.0;
 
     QStyle* passwordStyle_ = nullptr;
-    QGroupBox* Frame1 = nullptr;
-    QLabel* Label1 = nullptr;
-    QComboBox* Combo1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLineEdit* Text2 = nullptr;
-    QLabel* Label5 = nullptr;
-    QLineEdit* Text8 = nullptr;
-    QCheckBox* Check1 = nullptr;
-    QLabel* Label4 = nullptr;
-    QProgressBar* ProgressBar1 = nullptr;
-    QLabel* lblEncyrption = nullptr;
-    QPushButton* Command1 = nullptr;
-    QLabel* Label3 = nullptr;
+    std::map<Control, QWidget*> controls_;
     std::map<MenuItem, QAction*> menuItems_;
 };
 

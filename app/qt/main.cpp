@@ -1,19 +1,15 @@
 #include <QApplication>
 #include <QDir>
-#include <QTimer>
 #include <QtGlobal>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "app/qt/form1_window.h"
-#include "app/qt/message_sink.h"
-#include "form/default_launcher.h"
-#include "launch/service_origin.h"
-#include "platform/user_folders.h"
-#include "store/account_store.h"
-#include "store/key_text.h"
+#include "app/qt/message_box.h"
+#include "form/program.h"
 
 namespace {
 
@@ -39,8 +35,6 @@ void StartUpMessages(QtMsgType type, const QMessageLogContext& context, const QS
         qtHandler(type, context, text);
     }
 }
-
-constexpr std::chrono::milliseconds kPrestartDelay{250};
 
 bool HasDisplay() {
     // Another platform chosen on purpose (offscreen, wayland, ...) is Qt's to check.
@@ -70,42 +64,18 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("vellamark"));
     QGuiApplication::setDesktopFileName(QStringLiteral("vellamark"));
 
-    vellamark::MessageBoxSink messages;
-    // A service address that would send the password unencrypted is refused before anything
-    // is typed into the window.
-    if (const auto origin = vellamark::ServiceOrigin(); !origin) {
-        std::fprintf(stderr, "vellamark: %s\n", origin.error().c_str());
-        messages.ShowMessage(QString::fromStdString(origin.error()),
-                             QString::fromLatin1(vellamark::kApplicationTitle));
-        return 1;
-    }
-
-    // The store key follows the creation time of this program's own file, found in its folder.
-    const std::string programFolder =
-        QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toStdString();
-    auto folders = vellamark::LauncherWorkingFolders(vellamark::ProcessEnvironment());
-    const std::string tempFolder = folders ? folders->temp : std::string();
-
-    vellamark::ExecutableKeySource keys(programFolder);
-    vellamark::AccountStore store(keys);
-    auto launcher = vellamark::MakeDefaultLauncher(programFolder, tempFolder);
-    vellamark::Form1Window window(store, messages, launcher.launch, std::move(folders));
-    vellamark::Form1& form = window.Form();
-    form.SetBrowserStart(launcher.begin);
-    if (!form.Form_Load()) {
-        return form.ExitCode();  // the user has been told why
-    }
-    messages.SetParent(&window);
-    window.show();
-    if (form.ProgramEnded()) {
-        return form.ExitCode();
-    }
-    // The browser the login will use starts behind the window while the user types, a moment
-    // after the window has painted, so the window's own start never waits for it.
-    QTimer::singleShot(kPrestartDelay, &window, [&form, prepare = launcher.prepare] {
-        if (!form.ProgramEnded() && !form.Launching()) {
-            prepare();
-        }
+    return vellamark::RunProgram({
+        .programFolder =
+            QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toStdString(),
+        .refuseStart =
+            [](const std::string& text) {
+                std::fprintf(stderr, "vellamark: %s\n", text.c_str());
+                vellamark::ShowMessageBox(nullptr, text);
+            },
+        .makeWindow =
+            [](auto& store, auto launcher, auto folders) {
+                return std::make_unique<vellamark::Form1Window>(store, std::move(launcher),
+                                                                std::move(folders));
+            },
     });
-    return QApplication::exec();
 }

@@ -6,75 +6,49 @@
 #include <cmath>
 #include <utility>
 
+#include "form/window_description.h"
 #include "platform/text.h"
 
 namespace vellamark {
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"VellamarkForm1";
-constexpr int kTwipsPerInch = 1440;
-constexpr int kClientWidthTwips = 6750;
-constexpr int kClientHeightTwips = 5070;
-// The frame's own position: the controls inside it are placed relative to it.
-constexpr int kFrameLeft = 240;
-constexpr int kFrameTop = 240;
 // How far the username box's list drops down below its edit field.
 constexpr int kComboListTwips = 2400;
 constexpr int kControlIdBase = 1000;
 constexpr int kMenuIdBase = 2000;
 constexpr int kIconResource = 1;
 
-enum class FontKind { kSystem, kVerdana9, kVerdana825, kVerdana825Bold };
-
-// One row of the control table: where the control sits (twips, relative to its container), its
-// font and its caption at design time.
-struct ControlSpec {
-    Control control;
-    const wchar_t* className;
+// A control's window class and styles, from what it is and how it starts.
+struct ControlClass {
+    const wchar_t* name;
     DWORD style;
-    bool inFrame;
-    int left, top, width, height;
-    FontKind font;
-    const wchar_t* caption;
 };
 
-// In the order they are made, which is the window order: the focusable controls in tab order
-// (the dialog manager tabs through them in that order), each box's label just before its box (a
-// label takes no focus, and a screen reader names a box by the static text just before it), then
-// the controls that take no focus; the frame is made last so that it lies beneath the controls
-// it holds.
-constexpr DWORD kChild = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
-const ControlSpec kControls[] = {
-    {Control::Check1, WC_BUTTONW, kChild | WS_TABSTOP | BS_AUTOCHECKBOX, true, 2760, 1920, 2415,
-     315, FontKind::kVerdana825, L"Save Password"},
-    {Control::Label1, WC_STATICW, kChild | SS_LEFT, true, 720, 720, 1215, 255, FontKind::kVerdana9,
-     L"Username :"},
-    {Control::Combo1, WC_COMBOBOXW,
-     kChild | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, true, 2760, 720, 2655, 330,
-     FontKind::kVerdana9, L""},
-    {Control::Command1, WC_BUTTONW, kChild | WS_TABSTOP | BS_PUSHBUTTON, true, 4800, 2640, 1215,
-     375, FontKind::kVerdana825Bold, L"Login"},
-    {Control::Label2, WC_STATICW, kChild | SS_LEFT, true, 720, 1080, 1215, 255, FontKind::kVerdana9,
-     L"Password :"},
-    {Control::Text2, WC_EDITW, kChild | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL | ES_PASSWORD, true,
-     2760, 1080, 2655, 330, FontKind::kVerdana9, L""},
-    {Control::Label5, WC_STATICW, kChild | SS_LEFT, true, 720, 1440, 1215, 255, FontKind::kVerdana9,
-     L"PIN :"},
-    {Control::Text8, WC_EDITW, kChild | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, true, 2760, 1440,
-     2655, 330, FontKind::kVerdana9, L""},
-    {Control::Label4, WC_STATICW, (kChild & ~WS_VISIBLE) | SS_LEFT, true, 360, 1920, 4215, 255,
-     FontKind::kSystem, L"Label4"},
-    {Control::ProgressBar1, PROGRESS_CLASSW, (kChild & ~WS_VISIBLE) | PBS_SMOOTH, true, 360, 2280,
-     5655, 255, FontKind::kSystem, L""},
-    {Control::lblEncyrption, WC_STATICW, kChild | SS_LEFT, true, 720, 2640, 3375, 255,
-     FontKind::kVerdana825, L"Label5"},
-    {Control::Label3, WC_STATICW, kChild | SS_LEFT, false, 240, 4200, 6135, 615,
-     FontKind::kVerdana825,
-     L"By logging in to this service you agree to be bound by the Subscriber Agreement and the "
-     L"Terms and Conditions therein, as found under the Help Menu."},
-    {Control::Frame1, WC_BUTTONW, kChild | BS_GROUPBOX, false, kFrameLeft, kFrameTop, 6255, 3735,
-     FontKind::kVerdana825Bold, L"VellaMark User Details"},
-};
+ControlClass ClassOf(const ControlDescription& control) {
+    DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
+    style |= control.visible ? WS_VISIBLE : 0;
+    style |= control.enabled ? 0 : WS_DISABLED;
+    style |= TakesFocus(control.kind) ? WS_TABSTOP : 0;
+    switch (control.kind) {
+        case ControlKind::kFrame:
+            return {WC_BUTTONW, style | BS_GROUPBOX};
+        case ControlKind::kLabel:
+            return {WC_STATICW, style | SS_LEFT};
+        case ControlKind::kComboBox:
+            return {WC_COMBOBOXW, style | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL};
+        case ControlKind::kTextBox:
+            return {WC_EDITW, style | WS_BORDER | ES_AUTOHSCROLL |
+                                  (control.passwordCharacter ? ES_PASSWORD : 0)};
+        case ControlKind::kCheckBox:
+            return {WC_BUTTONW, style | BS_AUTOCHECKBOX};
+        case ControlKind::kProgressBar:
+            return {PROGRESS_CLASSW, style | PBS_SMOOTH};
+        case ControlKind::kCommandButton:
+            return {WC_BUTTONW, style | BS_PUSHBUTTON};
+    }
+    return {WC_STATICW, style};
+}
 
 int ControlId(Control control) {
     return kControlIdBase + static_cast<int>(control);
@@ -122,7 +96,8 @@ bool IsUserInput(UINT message) {
 
 }  // namespace
 
-// The fonts of the control table at one DPI; "the system's default font" is the message font.
+// The fonts of the window's description at one DPI; "the system's default font" is the message
+// font.
 struct Form1Window::Fonts {
     explicit Fonts(UINT dpi) {
         NONCLIENTMETRICSW metrics{};
@@ -133,10 +108,19 @@ struct Form1Window::Fonts {
         const UINT systemDpi = WindowDpi(nullptr);
         system.lfHeight =
             MulDiv(system.lfHeight, static_cast<int>(dpi), static_cast<int>(systemDpi));
-        handles[0] = CreateFontIndirectW(&system);
-        handles[1] = Verdana(9.0, FW_NORMAL, dpi);
-        handles[2] = Verdana(8.25, FW_NORMAL, dpi);
-        handles[3] = Verdana(8.25, FW_BOLD, dpi);
+        for (std::size_t font = 0; font < handles.size(); ++font) {
+            const auto kind = static_cast<ControlFont>(font);
+            if (kind == ControlFont::kSystem) {
+                handles[font] = CreateFontIndirectW(&system);
+                continue;
+            }
+            const VerdanaSize size = VerdanaSizeOf(kind);
+            const int height = -static_cast<int>(std::lround(size.points * dpi / 72.0));
+            handles[font] =
+                CreateFontW(height, 0, 0, 0, size.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                            DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                            CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_SWISS, Wide(kVerdana).c_str());
+        }
     }
     ~Fonts() {
         for (HFONT font : handles) {
@@ -148,20 +132,22 @@ struct Form1Window::Fonts {
     Fonts(const Fonts&) = delete;
     Fonts& operator=(const Fonts&) = delete;
 
-    static HFONT Verdana(double points, int weight, UINT dpi) {
-        const int height = -static_cast<int>(std::lround(points * dpi / 72.0));
-        return CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                           DEFAULT_PITCH | FF_SWISS, L"Verdana");
+    [[nodiscard]] HFONT Get(ControlFont font) const {
+        return handles[static_cast<std::size_t>(font)];
     }
-    [[nodiscard]] HFONT Get(FontKind kind) const { return handles[static_cast<std::size_t>(kind)]; }
 
-    std::array<HFONT, 4> handles{};
+    std::array<HFONT, kControlFontCount> handles{};
 };
 
-Form1Window::Form1Window(HINSTANCE instance, AccountStore& store, Launcher launcher,
-                         Result<WorkingFolders> folders)
-    : instance_(instance), form_(*this, store, std::move(launcher), std::move(folders)) {}
+void ShowMessageBox(HWND owner, const std::string& text) {
+    MessageBoxW(owner, Wide(text).c_str(), Wide(kApplicationTitle).c_str(), MB_OK);
+}
+
+Form1Window::Form1Window(HINSTANCE instance, int showCommand, AccountStore& store,
+                         Launcher launcher, Result<WorkingFolders> folders)
+    : instance_(instance),
+      showCommand_(showCommand),
+      form_(*this, store, std::move(launcher), std::move(folders)) {}
 
 Form1Window::~Form1Window() {
     if (window_ != nullptr) {
@@ -171,7 +157,7 @@ Form1Window::~Form1Window() {
 }
 
 int Form1Window::Twips(int twips) const {
-    return MulDiv(twips, static_cast<int>(dpi_), kTwipsPerInch);
+    return TwipsToPixels(twips, dpi_);
 }
 
 Status Form1Window::Create() {
@@ -197,9 +183,9 @@ Status Form1Window::Create() {
 
     menu_ = CreateMenus();
     constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-    window_ =
-        CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass, L"VellaMark System", kStyle,
-                        CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, nullptr, menu_, instance_, this);
+    window_ = CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass,
+                              Wide(Form1Description().caption).c_str(), kStyle, CW_USEDEFAULT,
+                              CW_USEDEFAULT, 100, 100, nullptr, menu_, instance_, this);
     if (window_ == nullptr) {
         return Status::Fail("The login window could not be created (error " +
                             std::to_string(GetLastError()) + ").");
@@ -223,43 +209,51 @@ Status Form1Window::Create() {
 }
 
 HMENU Form1Window::CreateMenus() {
-    HMENU bar = CreateMenu();
-    HMENU file = CreatePopupMenu();
     // As in any Win32 menu, "&&" shows as one ampersand and "&x" marks the access key.
-    AppendMenuW(file, MF_STRING, MenuId(MenuItem::d), L"Remove Current Username && Password");
-    AppendMenuW(file, MF_STRING, MenuId(MenuItem::s), L"Remove Current Password");
-    AppendMenuW(file, MF_STRING, MenuId(MenuItem::t), L"Remove All Usernames && Passwords");
-    AppendMenuW(file, MF_STRING, MenuId(MenuItem::w), L"Remove All Passwords");
-    AppendMenuW(file, MF_STRING, MenuId(MenuItem::q), L"E&xit");
-    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"File");
-
-    HMENU settings = CreatePopupMenu();
-    AppendMenuW(settings, MF_STRING | MF_CHECKED, MenuId(MenuItem::a1), L"Use encyrption");
-    AppendMenuW(settings, MF_STRING | MF_GRAYED, MenuId(MenuItem::a2), L"Do not use encyrption");
-    AppendMenuW(settings, MF_STRING, MenuId(MenuItem::cmdIgnoreMenubar), L"Ignore MenuBar");
-    AppendMenuW(settings, MF_STRING, MenuId(MenuItem::cmd5), L"Create Browser Login");
-    AppendMenuW(settings, MF_STRING, MenuId(MenuItem::cmddebug), L"Debug Mode");
-    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(settings), L"Settings");
-
-    AppendMenuW(bar, MF_STRING, MenuId(MenuItem::a), L"About");
+    const auto append = [](HMENU menu, UINT flags, UINT_PTR id, const MenuItemDescription& item) {
+        flags |= (item.checked ? MF_CHECKED : 0) | (item.enabled ? 0 : MF_GRAYED);
+        AppendMenuW(menu, flags, id, Wide(item.caption).c_str());
+    };
+    HMENU bar = CreateMenu();
+    for (const MenuDescription& menu : Form1Description().menus) {
+        if (menu.items.empty()) {
+            append(bar, MF_STRING, MenuId(menu.title.item), menu.title);
+            continue;
+        }
+        HMENU popup = CreatePopupMenu();
+        for (const MenuItemDescription& item : menu.items) {
+            append(popup, MF_STRING, MenuId(item.item), item);
+        }
+        append(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), menu.title);
+    }
     return bar;
 }
 
 void Form1Window::CreateControls() {
-    for (const ControlSpec& spec : kControls) {
-        HWND control =
-            CreateWindowExW(0, spec.className, spec.caption, spec.style, 0, 0, 10, 10, window_,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(spec.control))),
-                            instance_, nullptr);
-        controls_[spec.control] = control;
+    // In the description's order, which is the window order: the tab order, each box's label
+    // just before its box (a screen reader names a box by the static text just before it), and
+    // the frame beneath the controls it holds.
+    for (const ControlDescription& description : Form1Description().controls) {
+        const ControlClass controlClass = ClassOf(description);
+        HWND control = CreateWindowExW(
+            0, controlClass.name, Wide(description.caption).c_str(), controlClass.style, 0, 0, 10,
+            10, window_,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(description.control))),
+            instance_, nullptr);
+        controls_[description.control] = control;
+        if (description.passwordCharacter) {
+            // Masked with "*" (common controls 6 would show a dot).
+            SendMessageW(control, EM_SETPASSWORDCHAR, L'*', 0);
+        }
+        if (description.kind == ControlKind::kProgressBar) {
+            SendMessageW(control, PBM_SETRANGE32, 0, 100);
+        }
     }
-    // The password box masks with "*" (common controls 6 would show a dot).
-    SendMessageW(controls_[Control::Text2], EM_SETPASSWORDCHAR, L'*', 0);
-    SendMessageW(controls_[Control::ProgressBar1], PBM_SETRANGE32, 0, 100);
 }
 
 void Form1Window::LayOut() {
-    RECT client{0, 0, Twips(kClientWidthTwips), Twips(kClientHeightTwips)};
+    const WindowDescription& description = Form1Description();
+    RECT client{0, 0, Twips(description.clientWidth), Twips(description.clientHeight)};
     using AdjustForDpi = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
     static const auto adjustForDpi = reinterpret_cast<AdjustForDpi>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
@@ -273,20 +267,22 @@ void Form1Window::LayOut() {
     SetWindowPos(window_, nullptr, 0, 0, client.right - client.left, client.bottom - client.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-    for (const ControlSpec& spec : kControls) {
-        const int left = Twips(spec.left + (spec.inFrame ? kFrameLeft : 0));
-        const int top = Twips(spec.top + (spec.inFrame ? kFrameTop : 0));
+    // The controls inside the frame are placed from its corner.
+    const ControlDescription& frame = DescriptionOf(Control::Frame1);
+    for (const ControlDescription& spec : description.controls) {
+        const int left = Twips(spec.left + (spec.inFrame ? frame.left : 0));
+        const int top = Twips(spec.top + (spec.inFrame ? frame.top : 0));
         const int width = Twips(spec.width);
         int height = Twips(spec.height);
         HWND control = controls_[spec.control];
-        if (spec.control == Control::Combo1) {
+        if (spec.kind == ControlKind::kComboBox) {
             // The height given to a drop-down combo box includes its list.
             height += Twips(kComboListTwips);
         }
         SetWindowPos(control, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_->Get(spec.font)), TRUE);
-        if (spec.control == Control::Combo1) {
-            // The edit field keeps the table's height whatever the font's own height.
+        if (spec.kind == ControlKind::kComboBox) {
+            // The edit field keeps the description's height whatever the font's own height.
             const int field = Twips(spec.height) - 2 * GetSystemMetrics(SM_CYEDGE) - 2;
             SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
         }
@@ -298,22 +294,20 @@ HWND Form1Window::ControlHandle(Control control) const {
     return found == controls_.end() ? nullptr : found->second;
 }
 
-void Form1Window::Show(int showCommand) {
-    ShowWindow(window_, showCommand);
+void Form1Window::Show() {
+    ShowWindow(window_, showCommand_);
     UpdateWindow(window_);
     SetFocus(Control::Check1);
 }
 
 namespace {
-// The timer that runs the idle task, and how long after the show: long enough for the window
-// to have painted and the system to have settled.
+// The timer that runs the idle task.
 constexpr UINT_PTR kIdleTimer = 1;
-constexpr UINT kIdleDelayMs = 250;
 }  // namespace
 
 void Form1Window::WhenShownAndIdle(std::function<void()> task) {
     idleTask_ = std::move(task);
-    SetTimer(window_, kIdleTimer, kIdleDelayMs, nullptr);
+    SetTimer(window_, kIdleTimer, static_cast<UINT>(kShownAndIdleDelay.count()), nullptr);
 }
 
 bool Form1Window::PreTranslate(MSG& message) {
@@ -372,7 +366,7 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_TIMER:
             if (wParam == kIdleTimer) {
                 KillTimer(window_, kIdleTimer);
-                if (auto task = std::exchange(idleTask_, nullptr); task && !form_.ProgramEnded()) {
+                if (auto task = std::exchange(idleTask_, nullptr)) {
                     task();
                 }
             }
@@ -420,42 +414,9 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 void Form1Window::OnCommand(int id, int code) {
     if (id >= kMenuIdBase) {
         // Menu items (code 0) and their accelerators (code 1).
-        switch (static_cast<MenuItem>(id - kMenuIdBase)) {
-            case MenuItem::d:
-                form_.d_Click();
-                break;
-            case MenuItem::s:
-                form_.s_Click();
-                break;
-            case MenuItem::t:
-                form_.t_Click();
-                break;
-            case MenuItem::w:
-                form_.w_Click();
-                break;
-            case MenuItem::q:
-                form_.q_Click();
-                break;
-            case MenuItem::a1:
-                form_.a1_Click();
-                break;
-            case MenuItem::a2:
-                form_.a2_Click();
-                break;
-            case MenuItem::cmdIgnoreMenubar:
-                form_.cmdIgnoreMenubar_Click();
-                break;
-            case MenuItem::cmd5:
-                form_.cmd5_Click();
-                break;
-            case MenuItem::cmddebug:
-                form_.cmddebug_Click();
-                break;
-            case MenuItem::a:
-                form_.a_Click();
-                break;
-            default:
-                break;
+        if (const Form1Command click =
+                DescriptionOf(static_cast<MenuItem>(id - kMenuIdBase)).click) {
+            (form_.*click)();
         }
         return;
     }
@@ -571,7 +532,7 @@ void Form1Window::ShowMessage(const std::string& text) {
         messageSink_(text);
         return;
     }
-    MessageBoxW(window_, Wide(text).c_str(), Wide(kApplicationTitle).c_str(), MB_OK);
+    ShowMessageBox(window_, text);
 }
 
 void Form1Window::Pause(std::chrono::milliseconds duration) {

@@ -9,15 +9,21 @@
 
 #include "form/form1.h"
 #include "form/form1_view.h"
+#include "form/program.h"
 
 namespace vellamark {
 
+// A MessageBox with the text alone, one OK button and the program's title; returns when it is
+// closed. owner: the window it belongs to, or none.
+void ShowMessageBox(HWND owner, const std::string& text);
+
 // The login window in plain Win32: user32 controls and the common-controls progress bar, laid
-// out from the control table in twips at the window's DPI. It renders what Form1 tells it and
-// passes the user's clicks and keys to Form1's handlers.
-class Form1Window final : public Form1View {
+// out from the window's description in twips at the window's DPI. It renders what Form1 tells
+// it and passes the user's clicks and keys to Form1's handlers.
+class Form1Window final : public Form1View, public ProgramWindow {
 public:
-    Form1Window(HINSTANCE instance, AccountStore& store, Launcher launcher,
+    // showCommand: how the program was asked to show its window.
+    Form1Window(HINSTANCE instance, int showCommand, AccountStore& store, Launcher launcher,
                 Result<WorkingFolders> folders);
     ~Form1Window() override;
     Form1Window(const Form1Window&) = delete;
@@ -25,21 +31,17 @@ public:
 
     // Makes the window and its controls, hidden, centred on the screen.
     [[nodiscard]] Status Create();
-    [[nodiscard]] Form1& Form() { return form_; }
     [[nodiscard]] HWND Handle() const { return window_; }
     [[nodiscard]] HWND ControlHandle(Control control) const;
     [[nodiscard]] HMENU Menu() const { return menu_; }
-    // Where the message boxes go; by default a MessageBox with the text alone and one OK button.
-    // Tests answer them here.
-    void SetMessageSink(std::function<void(const std::string& text)> sink) {
-        messageSink_ = std::move(sink);
-    }
+    // Where the message boxes go; by default ShowMessageBox. Tests answer them here.
+    void SetMessageSink(MessageSink sink) { messageSink_ = std::move(sink); }
 
-    void Show(int showCommand);
-    // Runs the task once, a moment after the window is shown and waiting for the user.
-    void WhenShownAndIdle(std::function<void()> task);
-    // Runs the window until the program ends; gives the exit code.
-    [[nodiscard]] int Run();
+    // ProgramWindow
+    [[nodiscard]] Form1& Form() override { return form_; }
+    void Show() override;
+    void WhenShownAndIdle(std::function<void()> task) override;
+    [[nodiscard]] int Run() override;
 
     // Form1View
     [[nodiscard]] std::string Text(Control control) const override;
@@ -77,13 +79,14 @@ private:
     [[nodiscard]] int Twips(int twips) const;
 
     HINSTANCE instance_;
+    int showCommand_;
     Form1 form_;
     HWND window_ = nullptr;
     HMENU menu_ = nullptr;
     std::map<Control, HWND> controls_;
     UINT dpi_ = 96;
     std::unique_ptr<Fonts> fonts_;
-    std::function<void(const std::string&)> messageSink_;
+    MessageSink messageSink_;
     HWND lastFocus_ = nullptr;
     std::function<void()> idleTask_;
     bool quitPosted_ = false;

@@ -1,14 +1,12 @@
 #include <windows.h>
 
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "app/win32/form1_window_windows.h"
-#include "form/default_launcher.h"
-#include "launch/service_origin.h"
+#include "form/program.h"
 #include "platform/text.h"
-#include "platform/user_folders.h"
-#include "store/account_store.h"
-#include "store/key_text.h"
 
 namespace {
 
@@ -37,34 +35,17 @@ std::string ProgramFolder() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
-    // A service address that would send the password unencrypted is refused before anything
-    // is typed into the window.
-    if (const auto origin = vellamark::ServiceOrigin(); !origin) {
-        MessageBoxW(nullptr, vellamark::WideFromUtf8(origin.error()).c_str(), L"VellaMar", MB_OK);
-        return 1;
-    }
-    const std::string programFolder = ProgramFolder();
-    auto folders = vellamark::LauncherWorkingFolders(vellamark::ProcessEnvironment());
-    const std::string tempFolder = folders ? folders->temp : std::string();
-
-    vellamark::ExecutableKeySource keys(programFolder);
-    vellamark::AccountStore store(keys);
-    auto launcher = vellamark::MakeDefaultLauncher(programFolder, tempFolder);
-    vellamark::Form1Window window(instance, store, launcher.launch, std::move(folders));
-    if (const vellamark::Status created = window.Create(); !created) {
-        MessageBoxW(nullptr, vellamark::WideFromUtf8(created.error()).c_str(), L"VellaMar", MB_OK);
-        return 1;
-    }
-    vellamark::Form1& form = window.Form();
-    form.SetBrowserStart(launcher.begin);
-    if (!form.Form_Load()) {
-        return form.ExitCode();  // the user has been told why
-    }
-    window.Show(showCommand);
-    if (form.ProgramEnded()) {
-        return form.ExitCode();
-    }
-    // The browser the login will use starts behind the window while the user types.
-    window.WhenShownAndIdle(launcher.prepare);
-    return window.Run();
+    return vellamark::RunProgram({
+        .programFolder = ProgramFolder(),
+        .refuseStart = [](const std::string& text) { vellamark::ShowMessageBox(nullptr, text); },
+        .makeWindow = [instance, showCommand](auto& store, auto launcher, auto folders)
+            -> vellamark::Result<std::unique_ptr<vellamark::ProgramWindow>> {
+            auto window = std::make_unique<vellamark::Form1Window>(
+                instance, showCommand, store, std::move(launcher), std::move(folders));
+            if (const vellamark::Status created = window->Create(); !created) {
+                return created;
+            }
+            return window;
+        },
+    });
 }

@@ -1,4 +1,4 @@
-// What the Qt window adds to Form1's behaviour: the control table's layout and fonts, object
+// What the Qt window adds to Form1's behaviour: the description's layout and fonts, object
 // names, menus, the tab order, keys, masking as shown, and painting during the launch. Real
 // widgets found by their names, a store of its own, fixed key texts, a fake launcher and a
 // message sink that answers every box.
@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-#include "app/qt/message_sink.h"
+#include "form/window_description.h"
 #include "store/account_store.h"
 #include "store/registry.h"
 #include "store/sqlite_registry.h"
@@ -35,16 +35,6 @@
 using namespace vellamark;
 
 namespace {
-
-class RecordingSink final : public MessageSink {
-public:
-    QStringList texts;
-    QStringList titles;
-    void ShowMessage(const QString& text, const QString& title) override {
-        texts << text;
-        titles << title;
-    }
-};
 
 template <typename T>
 T* Find(QObject& form, const char* name) {
@@ -64,7 +54,7 @@ private:
     std::unique_ptr<QTemporaryDir> dir_;
     testsupport::FakeKeySource keys_;
     std::unique_ptr<AccountStore> store_;
-    RecordingSink sink_;
+    QStringList messages_;
     int launches_ = 0;
     std::function<void(LaunchUi&)> duringLaunch_;
 
@@ -81,13 +71,16 @@ private:
             }
         };
         store_ = std::make_unique<AccountStore>(keys_);
-        return std::make_unique<Form1Window>(*store_, sink_, launcher, Folders());
+        auto form = std::make_unique<Form1Window>(*store_, launcher, Folders());
+        form->SetMessageSink(
+            [this](const std::string& text) { messages_ << QString::fromStdString(text); });
+        return form;
     }
 
     std::unique_ptr<Form1Window> LoadedForm() {
         auto form = MakeForm();
         if (!form->Form().Form_Load()) {
-            qFatal("Form_Load failed: %s", qPrintable(sink_.texts.join('|')));
+            qFatal("Form_Load failed: %s", qPrintable(messages_.join('|')));
         }
         return form;
     }
@@ -130,7 +123,7 @@ private slots:
         QVERIFY2(opening.ok(), opening.error().c_str());
         SetRegistryBackend(std::shared_ptr<RegistryBackend>(std::move(opening->backend)));
         keys_ = testsupport::FakeKeySource{};
-        sink_ = RecordingSink{};
+        messages_.clear();
         launches_ = 0;
         duringLaunch_ = nullptr;
     }
@@ -174,110 +167,60 @@ private slots:
         QCOMPARE(launches_, 0);
     }
 
-    void layoutFollowsTheControlTable_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QRect>("twips");
-        QTest::addColumn<double>("points");
-        QTest::addColumn<bool>("bold");
-        QTest::addColumn<QString>("caption");
-        const auto row = [](const char* name, QRect twips, double points, bool bold,
-                            const char* caption) {
-            QTest::newRow(name) << QString(name) << twips << points << bold << QString(caption);
-        };
-        row("Frame1", {240, 240, 6255, 3735}, 8.25, true, "VellaMark User Details");
-        row("Label1", {720, 720, 1215, 255}, 9, false, "Username :");
-        row("Combo1", {2760, 720, 2655, 330}, 9, false, "");
-        row("Label2", {720, 1080, 1215, 255}, 9, false, "Password :");
-        row("Text2", {2760, 1080, 2655, 330}, 9, false, "");
-        row("Label5", {720, 1440, 1215, 255}, 9, false, "PIN :");
-        row("Text8", {2760, 1440, 2655, 330}, 9, false, "");
-        row("Check1", {2760, 1920, 2415, 315}, 8.25, false, "Save Password");
-        row("Label4", {360, 1920, 4215, 255}, 0, false, "Label4");
-        row("ProgressBar1", {360, 2280, 5655, 255}, 0, false, "");
-        row("lblEncyrption", {720, 2640, 3375, 255}, 8.25, false, "Label5");
-        row("Command1", {4800, 2640, 1215, 375}, 8.25, true, "Login");
-        row("Label3", {240, 4200, 6135, 615}, 8.25, false,
-            "By logging in to this service you agree to be bound by the Subscriber Agreement "
-            "and the Terms and Conditions therein, as found under the Help Menu.");
+    void controlsFollowTheDescription_data() {
+        QTest::addColumn<int>("control");
+        for (const ControlDescription& control : Form1Description().controls) {
+            QTest::newRow(control.name) << static_cast<int>(control.control);
+        }
     }
 
-    void layoutFollowsTheControlTable() {
-        QFETCH(QString, name);
-        QFETCH(QRect, twips);
-        QFETCH(double, points);
-        QFETCH(bool, bold);
-        QFETCH(QString, caption);
-        if (QGuiApplication::primaryScreen()->logicalDotsPerInchY() != 96.0) {
-            QSKIP("the table's pixel sizes hold at 96 dpi");
-        }
+    void controlsFollowTheDescription() {
+        QFETCH(int, control);
+        const ControlDescription& row = DescriptionOf(static_cast<Control>(control));
         auto form = MakeForm();  // before Form_Load: the design-time captions
-        auto* widget = Find<QWidget>(*form, name.toLatin1().constData());
-        // 15 twips to the pixel.
+        auto* widget = Find<QWidget>(*form, row.name);
+        const double dpi = QGuiApplication::primaryScreen()->logicalDotsPerInchY();
+        const auto px = [dpi](int twips) { return TwipsToPixels(twips, dpi); };
         QCOMPARE(widget->geometry(),
-                 QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15));
-        if (points > 0) {
+                 QRect(px(row.left), px(row.top), px(row.width), px(row.height)));
+        if (row.font != ControlFont::kSystem) {
             // Verdana where it is installed; elsewhere the system's own font stands in for it.
-            const QString verdana = QFontDatabase::hasFamily(QStringLiteral("Verdana"))
-                                        ? QStringLiteral("Verdana")
+            const QString verdana = QFontDatabase::hasFamily(kVerdana)
+                                        ? QString(kVerdana)
                                         : QApplication::font().family();
             QCOMPARE(widget->font().family(), verdana);
-            QCOMPARE(widget->font().pointSizeF(), points);
-            QCOMPARE(widget->font().bold(), bold);
-        } else if (name == QStringLiteral("Label4")) {
-            // The status text: the system font, not the bold Verdana of its frame.
+            QCOMPARE(widget->font().pointSizeF(), VerdanaSizeOf(row.font).points);
+            QCOMPARE(widget->font().bold(), VerdanaSizeOf(row.font).bold);
+        } else {
+            // The system font, not the bold Verdana of its frame.
             QCOMPARE(widget->font().family(), QApplication::font().family());
             QCOMPARE(widget->font().pointSizeF(), QApplication::font().pointSizeF());
             QCOMPARE(widget->font().bold(), false);
         }
-        QString text;
-        if (auto* label = qobject_cast<QLabel*>(widget)) {
-            text = label->text();
-        } else if (auto* box = qobject_cast<QGroupBox*>(widget)) {
-            text = box->title();
-        } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
-            text = button->text();
-        } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
-            text = edit->text();
-        } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
-            text = combo->currentText();
+        QCOMPARE(QString::fromStdString(form->Text(row.control)), QString(row.caption));
+        if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+            QCOMPARE(edit->echoMode() == QLineEdit::Password, row.passwordCharacter);
         }
-        QCOMPARE(text, caption);
-        QCOMPARE(form->centralWidget()->size(), QSize(450, 338));
-    }
-
-    void menusHaveTheirCaptionsAndStates_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<bool>("checked");
-        QTest::addColumn<bool>("enabled");
-        const auto row = [](const char* name, const char* caption, bool checked, bool enabled) {
-            QTest::newRow(name) << QString(name) << QString(caption) << checked << enabled;
-        };
-        row("f", "File", false, true);
-        row("d", "Remove Current Username && Password", false, true);
-        row("s", "Remove Current Password", false, true);
-        row("t", "Remove All Usernames && Passwords", false, true);
-        row("w", "Remove All Passwords", false, true);
-        row("q", "E&xit", false, true);
-        row("x", "Settings", false, true);
-        row("a1", "Use encyrption", true, true);
-        row("a2", "Do not use encyrption", false, false);
-        row("cmdIgnoreMenubar", "Ignore MenuBar", false, true);
-        row("cmd5", "Create Browser Login", false, true);
-        row("cmddebug", "Debug Mode", false, true);
-        row("a", "About", false, true);
+        QCOMPARE(widget->isVisibleTo(form.get()), row.visible);
+        QCOMPARE(widget->isEnabled(), row.enabled);
+        QCOMPARE(form->centralWidget()->size(),
+                 QSize(px(Form1Description().clientWidth), px(Form1Description().clientHeight)));
     }
 
     void menusHaveTheirCaptionsAndStates() {
-        QFETCH(QString, name);
-        QFETCH(QString, caption);
-        QFETCH(bool, checked);
-        QFETCH(bool, enabled);
         auto form = LoadedForm();
-        auto* action = Find<QAction>(*form, name.toLatin1().constData());
-        QCOMPARE(action->text(), caption);
-        QCOMPARE(action->isChecked(), checked);
-        QCOMPARE(action->isEnabled(), enabled);
+        const auto check = [&](const MenuItemDescription& row) {
+            auto* action = Find<QAction>(*form, row.name);
+            QCOMPARE(action->text(), QString(row.caption));
+            QCOMPARE(action->isChecked(), row.checked);
+            QCOMPARE(action->isEnabled(), row.enabled);
+        };
+        for (const MenuDescription& menu : Form1Description().menus) {
+            check(menu.title);
+            for (const MenuItemDescription& item : menu.items) {
+                check(item);
+            }
+        }
     }
 
     void tabOrderStartsAtSavePassword() {
@@ -285,7 +228,12 @@ private slots:
         form->show();
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
         QStringList order;
-        for (int i = 0; i < 6; ++i) {
+        QStringList expected;
+        for (const Control control : TabOrder()) {
+            expected << DescriptionOf(control).name;
+        }
+        expected << expected.front();
+        for (int i = 0; i < expected.size(); ++i) {
             QWidget* focus = QApplication::focusWidget();
             QVERIFY(focus != nullptr);
             // The username box's edit field is its focus proxy.
@@ -295,7 +243,7 @@ private slots:
                           : focus->objectName());
             QTest::keyClick(focus, Qt::Key_Tab);
         }
-        QCOMPARE(order, QStringList({"Check1", "Combo1", "Command1", "Text2", "Text8", "Check1"}));
+        QCOMPARE(order, expected);
     }
 
     void editingThePickedNameMakesItTyped() {
@@ -334,14 +282,14 @@ private slots:
         QCOMPARE(combo->currentIndex(), -1);
         QCOMPARE(combo->currentText(), QString("bob"));
         QCOMPARE(launches_, 0);
-        QVERIFY(sink_.texts.isEmpty());
+        QVERIFY(messages_.isEmpty());
     }
 
     void enterInThePasswordBoxRefusesEmptyInput() {
         auto form = LoadedForm();
         Find<QLineEdit>(*form, "Text2")->setText("pw");
         QTest::keyClick(Find<QLineEdit>(*form, "Text2"), Qt::Key_Enter);
-        QCOMPARE(sink_.texts, QStringList({"You must enter a username and password"}));
+        QCOMPARE(messages_, QStringList({"You must enter a username and password"}));
         QCOMPARE(launches_, 0);
     }
 

@@ -1,30 +1,19 @@
 #include "tests/support/recording_form1_view.h"
 
+#include "form/window_description.h"
+
 namespace vellamark::testsupport {
 
 RecordingForm1View::RecordingForm1View() {
-    for (const Control control :
-         {Control::Frame1, Control::Label1, Control::Combo1, Control::Label2, Control::Text2,
-          Control::Label5, Control::Text8, Control::Check1, Control::Label4, Control::ProgressBar1,
-          Control::lblEncyrption, Control::Command1, Control::Label3}) {
-        controls[control] = ControlState{};
+    for (const ControlDescription& control : Form1Description().controls) {
+        controls[control.control] = {control.caption, control.visible, control.enabled, false,
+                                     control.passwordCharacter};
     }
-    controls[Control::Frame1].text = "VellaMark User Details";
-    controls[Control::Label1].text = "Username :";
-    controls[Control::Label2].text = "Password :";
-    controls[Control::Label5].text = "PIN :";
-    controls[Control::Check1].text = "Save Password";
-    controls[Control::Label4].text = "Label4";
-    controls[Control::Label4].visible = false;
-    controls[Control::ProgressBar1].visible = false;
-    controls[Control::lblEncyrption].text = "Label5";
-    controls[Control::Command1].text = "Login";
-    controls[Control::Text2].masked = true;
-    for (const MenuItem item :
-         {MenuItem::f, MenuItem::d, MenuItem::s, MenuItem::t, MenuItem::w, MenuItem::q, MenuItem::x,
-          MenuItem::a1, MenuItem::a2, MenuItem::cmdIgnoreMenubar, MenuItem::cmd5,
-          MenuItem::cmddebug, MenuItem::a}) {
-        menuChecked[item] = item == MenuItem::a1;
+    for (const MenuDescription& menu : Form1Description().menus) {
+        menuChecked[menu.title.item] = menu.title.checked;
+        for (const MenuItemDescription& item : menu.items) {
+            menuChecked[item.item] = item.checked;
+        }
     }
 }
 

@@ -10,9 +10,9 @@
 
 namespace vellamark::testsupport {
 
-// A window without a toolkit: it holds each control's state as the control table leaves it at
-// design time, records every message box, pause and end of the program, and answers what Form1
-// asks. Tests play the user by changing it and calling Form1's handlers, as a window would.
+// A window without a toolkit: it holds each control's state as the window's description leaves
+// it at design time, records every message box, pause and end of the program, and answers what
+// Form1 asks. Tests play the user by changing it and calling Form1's handlers, as a window would.
 class RecordingForm1View final : public Form1View {
 public:
     struct ControlState {
