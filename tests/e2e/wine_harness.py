@@ -22,7 +22,7 @@ from standin_service import FIELD_ORDER, expected_pin_fields
 
 BUILD_DIR = os.environ.get("VELLAMARK_BUILD_DIR", "")
 APP_EXE = os.path.join(BUILD_DIR, "app", "vellamark.exe")
-REG_EXE = os.path.join(BUILD_DIR, "store", "vellamark-reg.exe")
+REG_EXE = os.path.join(BUILD_DIR, "tools", "vellamark-reg", "vellamark-reg.exe")
 STANDIN_EXE = os.path.join(BUILD_DIR, "tests", "standin_browser", "standin_browser.exe")
 SETTINGS_KEY = r"HKCU\Software\Corvane\Vellamar"
 

@@ -7,9 +7,8 @@
 #include "platform/console.h"
 #include "platform/text.h"
 #include "store/account_store.h"
-#include "store/reg_command.h"
-#include "store/registry.h"
 #include "store/user_registry.h"
+#include "tools/vellamark-reg/reg_command.h"
 
 namespace {
 

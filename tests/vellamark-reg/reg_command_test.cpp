@@ -1,5 +1,5 @@
 // vellamark-reg's commands, run in-process on a scratch store.
-#include "store/reg_command.h"
+#include "tools/vellamark-reg/reg_command.h"
 
 #include <gtest/gtest.h>
 

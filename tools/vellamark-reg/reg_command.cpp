@@ -1,4 +1,4 @@
-#include "store/reg_command.h"
+#include "tools/vellamark-reg/reg_command.h"
 
 #include <algorithm>
 #include <cctype>
