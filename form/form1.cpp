@@ -9,21 +9,13 @@
 
 #include "launch/login_page.h"
 #include "platform/text.h"
+#include "store/account_messages.h"
 #include "store/registry.h"
 
 namespace vellamark {
 namespace {
 
 namespace fs = std::filesystem;
-
-// "username", "username and PIN", "username, password and PIN".
-std::string FieldNames(const std::vector<std::string>& fields) {
-    std::string named = fields.front();
-    for (std::size_t i = 1; i < fields.size(); ++i) {
-        named += (i + 1 == fields.size() ? " and " : ", ") + fields[i];
-    }
-    return named;
-}
 
 // The sentence that names the fields that reach the service altered, or empty text. The same
 // rule on every system: the form posts in windows-1252, whatever code page the store uses.
@@ -46,45 +38,6 @@ std::string AlteredMessage(const std::string& username, const std::string& passw
            " the service altered: " + (one ? "it contains" : "they contain") +
            " characters outside windows-1252, the character set of the login form, which the "
            "browser sends as numbered references (\"&#N;\"). The login goes on.";
-}
-
-// One sentence for each reason a field was not stored as typed, naming the fields.
-std::string NotStoredMessage(const SaveReport& report) {
-    struct Reason {
-        NotStored why;
-        const char* holds;   // what the fields hold
-        const char* cannot;  // why that cannot be stored
-    };
-    static constexpr Reason kReasons[] = {
-        {NotStored::kComma, "a comma", "which the list of saved accounts cannot hold"},
-        {NotStored::kOutsideCodePage, "characters outside this system's character set",
-         "which the settings cannot hold exactly"},
-        {NotStored::kControlCharacter, "a control character",
-         "which the list of saved accounts cannot hold"},
-    };
-    std::string message;
-    for (const Reason& reason : kReasons) {
-        std::vector<std::string> fields;
-        if (report.username == reason.why) {
-            fields.emplace_back("username");
-        }
-        if (report.password == reason.why) {
-            fields.emplace_back("password");
-        }
-        if (report.pin == reason.why) {
-            fields.emplace_back("PIN");
-        }
-        if (fields.empty()) {
-            continue;
-        }
-        const std::string named = FieldNames(fields);
-        const bool one = fields.size() == 1;
-        message += std::string(message.empty() ? "" : " ") + "The " + named +
-                   (one ? " was" : " were") +
-                   " not saved: " + (one ? "it contains " : "they contain ") + reason.holds + ", " +
-                   reason.cannot + ".";
-    }
-    return message;
 }
 
 Status EnsureFolder(const std::string& folder, bool withParents) {
@@ -145,10 +98,11 @@ bool Form1::Form_Load() {
         // value. The read ends before any message box opens.
         RegistryTransaction reading(kSettingsRoot, kSettingsKeyNoSlash, TransactionKind::kRead,
                                     store_.LockWait());
-        store_.EnsureSettingsKey();
-        createPage = store_.CreatePageSetting();
-        ignoreMenuBar = store_.IgnoreMenuBarSetting();
-        savePasswords = store_.SavePasswordsSetting();
+        EnsureSettingsKey();
+        const StoredSettings stored = ReadStoredSettings();
+        createPage = stored.createPage;
+        ignoreMenuBar = stored.ignoreMenuBar;
+        savePasswords = stored.savePasswords;
         view_.SetListEntries({});
         accounts = store_.ReadAccounts();
         readOutcome = reading.Commit();
@@ -273,7 +227,9 @@ Form1::Saved Form1::SaveUserDetails(const std::optional<LoginSettings>& settings
             (settings ? " The login goes on without saving them." : " Nothing was changed.")));
         return Saved::kNotWritten;
     }
-    if (const std::string message = withNote(NotStoredMessage(*saved)); !message.empty()) {
+    if (const std::string message =
+            withNote(NotStoredMessage(saved->username, saved->password, saved->pin));
+        !message.empty()) {
         ShowMessage(message);
     }
     return Saved::kWritten;

@@ -2,145 +2,22 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <ctime>
-#include <map>
 #include <utility>
 
 #include "cipher/blowfish.h"
-#include "cipher/byte_cipher.h"
-#include "cipher/hex_text.h"
 #include "platform/local_time.h"
-#include "platform/text.h"
-#include "store/key_text.h"
+#include "store/account_merge.h"
+#include "store/account_messages.h"
 #include "store/registry.h"
 
 namespace vellamark {
 namespace {
 
-constexpr char kKeptNames[] =
-    "in the settings under names of their own (\"username.unreadable-...\", "
-    "\"password.unreadable-...\" and \"pin.unreadable-...\").";
-
-constexpr char kWrongKeyMessage[] =
-    "The saved accounts cannot be read: they do not decipher under this copy's key, which comes "
-    "from the creation time of the launcher's program file and from the weekday and month names "
-    "of the language setting. They were saved under another key: with the desktop's language "
-    "set differently (setting it back shows them again), in another time zone, or by an older "
-    "launcher before its program file was replaced.";
-
 // The tag of lists kept aside: "username.unreadable-<UTC time>[-n]", and so on.
 constexpr char kKeptTag[] = ".unreadable-";
 
-bool HasComma(std::string_view entry) {
-    return entry.find(',') != std::string_view::npos;
-}
-
-// A character that has no place in a typed entry: the C0 and C1 controls (a tab aside, which a
-// pasted password may hold). Deciphered under a wrong key, text is full of them.
-bool HasControlCharacter(std::string_view utf8) {
-    for (std::size_t pos = 0; pos < utf8.size();) {
-        const char32_t c = NextCodePoint(utf8, pos);
-        if ((c < 0x20 && c != '\t') || (c >= 0x7F && c <= 0x9F)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// Why an entry cannot be stored exactly as it is, or kNo.
-NotStored Unstorable(std::string_view entry) {
-    if (HasComma(entry)) {
-        return NotStored::kComma;
-    }
-    if (HasControlCharacter(entry)) {
-        return NotStored::kControlCharacter;
-    }
-    if (!ToAnsiExact(entry)) {
-        return NotStored::kOutsideCodePage;
-    }
-    return NotStored::kNo;
-}
-
-// Every entry is followed by one comma, so n entries give n + 1 pieces, the last one empty;
-// empty text gives none.
-std::vector<std::string> SplitAtCommas(const std::string& list) {
-    std::vector<std::string> pieces;
-    if (list.empty()) {
-        return pieces;
-    }
-    std::size_t start = 0;
-    while (true) {
-        const auto comma = list.find(',', start);
-        pieces.push_back(list.substr(start, comma == std::string::npos ? comma : comma - start));
-        if (comma == std::string::npos) {
-            return pieces;
-        }
-        start = comma + 1;
-    }
-}
-
-// One stored list deciphered, when its structure holds: whole blocks of hexadecimal text,
-// valid padding (every pad byte holds the pad count), text of the code page without control
-// characters, every entry closed by a comma. nullopt when any of that fails.
-std::optional<std::string> DecodeWhole(const BlowfishState& key, std::string_view stored) {
-    if (stored.empty()) {
-        return std::string();  // an empty list is stored as empty text, not enciphered
-    }
-    if (stored.size() % 16 != 0 ||
-        stored.find_first_not_of("0123456789ABCDEFabcdef") != std::string_view::npos) {
-        return std::nullopt;
-    }
-    Bytes plain = CipherBytesEcb(key, HexTextToBytes(stored), false);
-    // RemoveBlockPadding reads the last byte only and never fails; a trusted decode needs all
-    // of the padding.
-    const std::size_t pad = plain.back();
-    if (pad < 1 || pad > 8 ||
-        !std::all_of(plain.end() - static_cast<std::ptrdiff_t>(pad), plain.end(),
-                     [pad](std::uint8_t b) { return b == pad; })) {
-        return std::nullopt;
-    }
-    plain.resize(plain.size() - pad);
-    auto text = FromAnsiExact(std::string(plain.begin(), plain.end()));
-    if (!text || text->empty() || text->back() != ',' || HasControlCharacter(*text)) {
-        return std::nullopt;
-    }
-    return text;
-}
-
-// The accounts of three plain lists (a piece missing from the password or PIN list is empty).
-AccountList Zip(const PlainLists& plain) {
-    auto usernames = SplitAtCommas(plain.usernameList);
-    const auto passwords = SplitAtCommas(plain.passwordList);
-    const auto pins = SplitAtCommas(plain.pinList);
-    AccountList accounts;
-    for (std::size_t i = 0; i + 1 < usernames.size(); ++i) {
-        accounts.push_back({std::move(usernames[i]), i < passwords.size() ? passwords[i] : "",
-                            i < pins.size() ? pins[i] : ""});
-    }
-    return accounts;
-}
-
-PlainLists Join(const AccountList& accounts) {
-    PlainLists plain;
-    for (const auto& account : accounts) {
-        plain.usernameList += account.username + ",";
-        plain.passwordList += account.password + ",";
-        plain.pinList += account.pin + ",";
-    }
-    return plain;
-}
-
-std::string ReadSetting(const char* valueName) {
-    return TaggedValueText(ReadRegistryString(kSettingsRoot, kSettingsKey, valueName));
-}
-
 PlainLists ReadStoredLists() {
     return {ReadSetting(kUsernameValue), ReadSetting(kPasswordValue), ReadSetting(kPinValue)};
-}
-
-bool NothingStored(const PlainLists& stored) {
-    return stored.usernameList.empty() && stored.passwordList.empty() && stored.pinList.empty();
 }
 
 // A set of lists kept aside: the tail of its value names (".unreadable-<UTC time>[-n]") and
@@ -157,10 +34,9 @@ std::vector<KeptSet> ReadKeptSets() {
     for (const auto& name : RegistryValueNames(kSettingsRoot, kSettingsKey)) {
         if (name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0) {
             const std::string suffix = name.substr(std::string_view(kUsernameValue).size());
-            sets.push_back(
-                {suffix,
-                 {ReadSetting(name.c_str()), ReadSetting((kPasswordValue + suffix).c_str()),
-                  ReadSetting((kPinValue + suffix).c_str())}});
+            sets.push_back({suffix,
+                            {ReadSetting(name), ReadSetting(kPasswordValue + suffix),
+                             ReadSetting(kPinValue + suffix)}});
         }
     }
     std::sort(sets.begin(), sets.end(),
@@ -177,12 +53,12 @@ void KeepUnreadable(const PlainLists& stored) {
             return;
         }
     }
-    const std::string stamp = ".unreadable-" + UtcStampNow();
+    const std::string stamp = kKeptTag + UtcStampNow();
     std::string suffix = stamp;
     for (int n = 2;; ++n) {
-        const bool taken = !ReadSetting((kUsernameValue + suffix).c_str()).empty() ||
-                           !ReadSetting((kPasswordValue + suffix).c_str()).empty() ||
-                           !ReadSetting((kPinValue + suffix).c_str()).empty();
+        const bool taken = !ReadSetting(kUsernameValue + suffix).empty() ||
+                           !ReadSetting(kPasswordValue + suffix).empty() ||
+                           !ReadSetting(kPinValue + suffix).empty();
         if (!taken) {
             break;
         }
@@ -191,16 +67,6 @@ void KeepUnreadable(const PlainLists& stored) {
     WriteRegistryString(kSettingsRoot, kSettingsKey, kUsernameValue + suffix, stored.usernameList);
     WriteRegistryString(kSettingsRoot, kSettingsKey, kPasswordValue + suffix, stored.passwordList);
     WriteRegistryString(kSettingsRoot, kSettingsKey, kPinValue + suffix, stored.pinList);
-}
-
-void WriteLoginSettings(const LoginSettings& settings) {
-    WriteRegistryString(kSettingsRoot, kSettingsKey, kCreatePageValue, settings.createPage);
-    WriteRegistryString(kSettingsRoot, kSettingsKey, kIgnoreMenuBarValue, settings.ignoreMenuBar);
-    WriteRegistryString(kSettingsRoot, kSettingsKey, kSavePasswordsValue,
-                        std::string(settings.savePasswords ? "1" : "0"));
-    WriteRegistryString(
-        kSettingsRoot, kSettingsKey, kSslValue,
-        settings.useEncryption ? TaggedValue(*settings.useEncryption) : TaggedValue());
 }
 
 // A wait as the user reads it: "3 seconds", "0.2 seconds".
@@ -214,18 +80,6 @@ std::string Seconds(std::chrono::milliseconds wait) {
     return text;
 }
 
-// Which occurrence of its username an account is: the key the merge matches accounts by.
-using AccountKey = std::pair<std::string, int>;
-
-std::vector<AccountKey> Keys(const AccountList& accounts) {
-    std::map<std::string, int> seen;
-    std::vector<AccountKey> keys;
-    for (const auto& account : accounts) {
-        keys.emplace_back(account.username, seen[account.username]++);
-    }
-    return keys;
-}
-
 }  // namespace
 
 std::string StoreFailureText(std::int32_t code, std::chrono::milliseconds wait) {
@@ -236,79 +90,6 @@ std::string StoreFailureText(std::int32_t code, std::chrono::milliseconds wait) 
     return why;
 }
 
-AccountList MergeAccounts(const AccountList& base, const AccountList& ours,
-                          const AccountList& theirs) {
-    const auto baseKeys = Keys(base);
-    const auto ourKeys = Keys(ours);
-    const auto theirKeys = Keys(theirs);
-    std::map<AccountKey, const Account*> inBase;
-    std::map<AccountKey, const Account*> inTheirs;
-    for (std::size_t i = 0; i < base.size(); ++i) {
-        inBase[baseKeys[i]] = &base[i];
-    }
-    for (std::size_t i = 0; i < theirs.size(); ++i) {
-        inTheirs[theirKeys[i]] = &theirs[i];
-    }
-    AccountList merged;
-    for (std::size_t i = 0; i < ours.size(); ++i) {
-        const auto before = inBase.find(ourKeys[i]);
-        const bool unchangedHere = before != inBase.end() && *before->second == ours[i];
-        if (!unchangedHere) {
-            merged.push_back(ours[i]);  // added or changed in this window
-            continue;
-        }
-        // Untouched here: as the store has it now, or gone when another launcher removed it.
-        if (const auto now = inTheirs.find(ourKeys[i]); now != inTheirs.end()) {
-            merged.push_back(*now->second);
-        }
-    }
-    // What another launcher added since: neither read here nor held here. Removals made in this
-    // window (read, no longer held) stay removed. The store keeps at most 99 accounts.
-    std::map<AccountKey, bool> ourSet;
-    for (const auto& key : ourKeys) {
-        ourSet[key] = true;
-    }
-    for (std::size_t i = 0;
-         i < theirs.size() && merged.size() < static_cast<std::size_t>(kStoredSlots - 1); ++i) {
-        if (inBase.count(theirKeys[i]) == 0 && ourSet.count(theirKeys[i]) == 0) {
-            merged.push_back(theirs[i]);
-        }
-    }
-    return merged;
-}
-
-bool PassesLetterTest(std::string_view list) {
-    if (list.empty()) {
-        return true;
-    }
-    const char first = list.front();
-    return (first >= 'a' && first <= 'z') || (first >= 'A' && first <= 'Z');
-}
-
-Bytes StoreKeyFromText(std::string_view keyText) {
-    return HexTextToBytes(keyText);
-}
-
-std::string EncodeStoredList(const BlowfishState& key, std::string_view plain) {
-    if (plain.empty()) {
-        return {};
-    }
-    const std::string ansi = ToAnsi(plain);
-    return BytesToHexText(EncipherBytesPadded(key, Bytes(ansi.begin(), ansi.end())));
-}
-
-std::string DecodeStoredList(const BlowfishState& key, std::string_view stored) {
-    const Bytes plain = DecipherBytesPadded(key, HexTextToBytes(stored));
-    return FromAnsi(std::string(plain.begin(), plain.end()));
-}
-
-struct AccountStore::Decoded {
-    bool trusted = false;
-    // Trusted: the three lists. Untrusted: only the username list, deciphered whatever it gives,
-    // for the letter test.
-    PlainLists plain;
-};
-
 AccountStore::AccountStore(StoreKeySource& keys) : keys_(keys) {}
 
 void AccountStore::SetStoreKey(std::string_view keyText) {
@@ -316,30 +97,6 @@ void AccountStore::SetStoreKey(std::string_view keyText) {
     // The result is not looked at: a key text always gives a key of 1 to 56 bytes (twelve
     // digits and two names), and the store reads with whatever key is set.
     (void)InitialiseKey(cipher_, storeKey_);
-}
-
-AccountStore::Decoded AccountStore::Decode(const PlainLists& stored) {
-    Decoded decoded;
-    if (NothingStored(stored)) {
-        decoded.trusted = true;
-        return decoded;
-    }
-    const auto usernames = DecodeWhole(cipher_, stored.usernameList);
-    const auto passwords = DecodeWhole(cipher_, stored.passwordList);
-    const auto pins = DecodeWhole(cipher_, stored.pinList);
-    const bool whole = usernames && passwords && pins && !usernames->empty() &&
-                       usernames->front() != ',' && usernames->find(",,") == std::string::npos;
-    if (!whole) {
-        decoded.plain.usernameList = stored.usernameList.empty()
-                                         ? std::string()
-                                         : DecodeStoredList(cipher_, stored.usernameList);
-        return decoded;
-    }
-    // Each list is judged by its own structure: lists out of step (an entry of the original
-    // program's that held a comma) read as the system reads them.
-    decoded.trusted = true;
-    decoded.plain = {*usernames, *passwords, *pins};
-    return decoded;
 }
 
 AccountList AccountStore::OurAccounts(const WindowEntry& window, SaveReport& report) const {
@@ -406,8 +163,8 @@ Result<SaveReport> AccountStore::SaveUserDetails(const WindowEntry& window,
         for (const auto& text : keyTexts) {
             if (!text.empty() && !read) {
                 SetStoreKey(text);
-                if (Decoded now = Decode(stored); now.trusted) {
-                    theirs = Zip(now.plain);
+                if (DecodedLists now = DecodeLists(cipher_, stored); now.trusted) {
+                    theirs = AccountsOf(now.plain);
                     read = true;
                 }
             }
@@ -429,7 +186,7 @@ Result<SaveReport> AccountStore::SaveUserDetails(const WindowEntry& window,
 
     // Saving always enciphers under the first way's key, and remembers its key text.
     SetStoreKey(*keyText);
-    const PlainLists plain = Join(merged);
+    const PlainLists plain = ListsOf(merged);
     const PlainLists written{EncodeStoredList(cipher_, plain.usernameList),
                              EncodeStoredList(cipher_, plain.passwordList),
                              EncodeStoredList(cipher_, plain.pinList)};
@@ -471,15 +228,13 @@ Result<StoredAccounts> AccountStore::ReadAccounts() {
         // Nothing is known of the store: the list and the tables stay as they are, and the next
         // save keeps whatever the store holds.
         accounts.problem = StoredAccounts::Problem::kReadFailed;
-        accounts.message =
-            "The saved accounts could not be read: " + StoreFailureText(readOutcome, lockWait_) +
-            ". Nothing stored was changed.";
+        accounts.message = AccountsNotReadMessage(StoreFailureText(readOutcome, lockWait_));
         return accounts;
     }
 
     SetStoreKey(*keyText);
-    const Decoded first = Decode(stored);
-    std::optional<Decoded> chosen;
+    const DecodedLists first = DecodeLists(cipher_, stored);
+    std::optional<DecodedLists> chosen;
     std::string chosenKeyText = *keyText;
     if (first.trusted && PassesLetterTest(first.plain.usernameList)) {
         chosen = first;
@@ -488,13 +243,11 @@ Result<StoredAccounts> AccountStore::ReadAccounts() {
         // been written under the creation time in local time, as older stores were.
         const auto secondKeyText = keys_.DateCreatedKeyText();
         if (!secondKeyText && !PassesLetterTest(first.plain.usernameList)) {
-            return Status::Fail(
-                "The saved accounts cannot be read: the creation date of the launcher's own "
-                "program file is not available.");
+            return Status::Fail(kNoCreationDateMessage);
         }
         if (secondKeyText) {
             SetStoreKey(*secondKeyText);
-            if (Decoded second = Decode(stored); second.trusted) {
+            if (DecodedLists second = DecodeLists(cipher_, stored); second.trusted) {
                 chosen = std::move(second);
                 chosenKeyText = *secondKeyText;
             } else if (first.trusted) {
@@ -509,13 +262,13 @@ Result<StoredAccounts> AccountStore::ReadAccounts() {
         // saved under (a program file since replaced, another language). They are re-keyed at
         // the next save.
         SetStoreKey(remembered);
-        if (Decoded again = Decode(stored); again.trusted) {
+        if (DecodedLists again = DecodeLists(cipher_, stored); again.trusted) {
             chosen = std::move(again);
             chosenKeyText = remembered;
         }
     }
     const bool underFirstKey = chosen && chosenKeyText == *keyText;
-    known_ = chosen ? Zip(chosen->plain) : AccountList{};
+    known_ = chosen ? AccountsOf(chosen->plain) : AccountList{};
     // Lists that did not read under this copy's key: kept sets that do come back beside them
     // (their accounts after the listed ones, a name listed already not twice), and go from the
     // kept names at the next save when all they held is listed.
@@ -524,12 +277,12 @@ Result<StoredAccounts> AccountStore::ReadAccounts() {
     if (!underFirstKey && !kept.empty()) {
         SetStoreKey(*keyText);
         for (const auto& set : kept) {
-            const Decoded decoded = Decode(set.stored);
+            const DecodedLists decoded = DecodeLists(cipher_, set.stored);
             if (!decoded.trusted || NothingStored(set.stored)) {
                 continue;
             }
             bool allListed = true;
-            for (auto& account : Zip(decoded.plain)) {
+            for (auto& account : AccountsOf(decoded.plain)) {
                 const auto sameName = [&](const Account& a) {
                     return a.username == account.username;
                 };
@@ -537,7 +290,7 @@ Result<StoredAccounts> AccountStore::ReadAccounts() {
                     continue;
                 }
                 if (std::none_of(listed.begin(), listed.end(), sameName) &&
-                    listed.size() < static_cast<std::size_t>(kStoredSlots - 1)) {
+                    listed.size() < kMostStoredAccounts) {
                     listed.push_back(std::move(account));
                 } else {
                     allListed = false;
@@ -554,20 +307,14 @@ Result<StoredAccounts> AccountStore::ReadAccounts() {
         lists_ = {};
         accounts.loginEnabled = false;
         accounts.problem = StoredAccounts::Problem::kUnreadable;
-        accounts.message = std::string(kWrongKeyMessage) +
-                           " The list starts empty. The old entries are not deleted: the next "
-                           "save keeps them " +
-                           kKeptNames;
+        accounts.message = UnreadableListsMessage(false);
         return accounts;
     }
     if (!chosen) {
         accounts.problem = StoredAccounts::Problem::kUnreadable;
-        accounts.message = std::string(kWrongKeyMessage) +
-                           " The list shows the accounts of an earlier save that do read under "
-                           "this key. The others are not deleted: the next save keeps them " +
-                           kKeptNames;
+        accounts.message = UnreadableListsMessage(true);
     }
-    lists_ = chosen && listed.size() == known_.size() ? std::move(chosen->plain) : Join(listed);
+    lists_ = chosen && listed.size() == known_.size() ? std::move(chosen->plain) : ListsOf(listed);
     accounts.loginEnabled = PassesLetterTest(lists_.usernameList);
 
     const auto usernames = SplitAtCommas(lists_.usernameList);
@@ -590,38 +337,6 @@ Result<StoredAccounts> AccountStore::ReadAccounts() {
         }
     }
     return accounts;
-}
-
-void AccountStore::EnsureSettingsKey() {
-    if (!RegistryKeyExists(kSettingsRoot, kSettingsKey)) {
-        CreateRegistryKey(kSettingsRoot, kSettingsKeyNoSlash);
-    }
-}
-
-bool AccountStore::CreatePageSetting() const {
-    return ReadSetting(kCreatePageValue) == "True";
-}
-
-bool AccountStore::IgnoreMenuBarSetting() const {
-    return ReadSetting(kIgnoreMenuBarValue) == "True";
-}
-
-bool AccountStore::SavePasswordsSetting() const {
-    // The text counts when it reads as the decimal number 1, white space around it allowed
-    // ("1", " 1 ", "1.0"); anything else (missing, empty, not a number) clears the box.
-    std::string text = ReadSetting(kSavePasswordsValue);
-    const auto isSpace = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
-    while (!text.empty() && isSpace(text.back())) {
-        text.pop_back();
-    }
-    const auto first = std::find_if_not(text.begin(), text.end(), isSpace);
-    text.erase(text.begin(), first);
-    if (text.empty() || text.find_first_not_of("0123456789+-.eE") != std::string::npos) {
-        return false;
-    }
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    return *end == '\0' && value == 1.0;
 }
 
 }  // namespace vellamark

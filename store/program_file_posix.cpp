@@ -1,7 +1,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include "store/key_text.h"
+#include "store/file_times.h"
 #include "store/program_file.h"
 
 namespace vellamark {

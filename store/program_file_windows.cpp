@@ -2,7 +2,7 @@
 
 #include "platform/owned_handle_windows.h"
 #include "platform/text.h"
-#include "store/key_text.h"
+#include "store/file_times.h"
 #include "store/program_file.h"
 
 namespace vellamark {

@@ -550,58 +550,5 @@ TEST_F(AccountStoreTest, TwoLaunchersNeverLoseEachOthersAccounts) {
     EXPECT_EQ(PlainStored().password, "####,bpw,");
 }
 
-TEST(MergeAccountsTest, TakesThisWindowsChangesAndKeepsTheOthers) {
-    const Account a{"ann", "a", "1"}, a2{"ann", "a2", "1"}, b{"ben", "b", "2"}, c{"cat", "c", "3"};
-    struct Row {
-        const char* name;
-        AccountList base, ours, theirs, merged;
-    };
-    const Row rows[] = {
-        {"another launcher added one", {a}, {a}, {a, c}, {a, c}},
-        {"both added one", {a}, {a, b}, {a, c}, {a, b, c}},
-        {"another launcher changed a password", {a, b}, {a, b}, {a2, b}, {a2, b}},
-        {"this window changed it too: its own wins", {a, b}, {a2, b}, {a, b}, {a2, b}},
-        {"another launcher removed one", {a, b}, {a, b}, {b}, {b}},
-        {"this window removed one the other changed", {a, b}, {b}, {a2, b}, {b}},
-        {"nothing was read: everything stored is kept", {}, {b}, {a, b}, {b, a}},
-        {"the same name twice", {a, a}, {a, a2}, {a, a, c}, {a, a2, c}},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(MergeAccounts(row.base, row.ours, row.theirs), row.merged) << row.name;
-    }
-}
-
-TEST(LetterTest, PassesOnlyEmptyTextAndTheLatinLetters) {
-    struct Row {
-        const char* list;
-        bool passes;
-    };
-    const Row rows[] = {{"", true},      {"alice,", true},   {"Zed,", true},
-                        {"1st,", false}, {" alice,", false}, {"\xC3\xA9mile,", false},
-                        {",", false},    {"_x,", false},     {"[x,", false}};
-    for (const auto& row : rows) {
-        EXPECT_EQ(PassesLetterTest(row.list), row.passes) << row.list;
-    }
-}
-
-TEST(StoreKey, HasOneByteForEachTwoCharactersOfTheKeyText) {
-    struct Row {
-        const char* keyText;
-        Bytes key;
-    };
-    const Row rows[] = {
-        // Odd length: "0T|ue|sd|ay|20|23|No|ve|mb|er|14|22|13|20", each pair read as far as
-        // it has hexadecimal digits.
-        {kFirstKeyText,
-         Bytes{0x00, 0x00, 0x00, 0x0A, 0x20, 0x23, 0x00, 0x00, 0x00, 0x0E, 0x14, 0x22, 0x13, 0x20}},
-        // A name with a letter outside ASCII counts that letter once, not per UTF-8 byte.
-        {"Montag2024M\xC3\xA4rz04101500",
-         Bytes{0x00, 0x00, 0x0A, 0x20, 0x24, 0x00, 0x00, 0x04, 0x10, 0x15, 0x00}},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(StoreKeyFromText(row.keyText), row.key) << row.keyText;
-    }
-}
-
 }  // namespace
 }  // namespace vellamark

@@ -1,4 +1,4 @@
-// The key text: file times to whole seconds, the rendering, and the executable's creation time.
+// The key text: the rendering, the executable's creation time, and the key it gives.
 #include "store/key_text.h"
 
 #include <gtest/gtest.h>
@@ -7,56 +7,11 @@
 #include <fstream>
 #include <string>
 
-#include "store/account_store.h"
 #include "store/program_file.h"
-#include "tests/support/scratch_store.h"
+#include "tests/support/temp_folder.h"
 
 namespace vellamark {
 namespace {
-
-// 100-nanosecond intervals from 1601 to 1970.
-constexpr std::uint64_t kTicksAt1970 = 116444736000000000ull;
-
-TEST(FileTimeToDateTest, RoundsToTheNearestWholeSecond) {
-    struct Row {
-        const char* name;
-        std::uint64_t ticks;
-        FileTimeSeconds seconds;
-    };
-    const Row rows[] = {
-        {"the epoch", 0, 0},
-        {"1970", kTicksAt1970, kFileTimeToUnixSeconds},
-        {"0.4 s drops", kTicksAt1970 + 4000000, kFileTimeToUnixSeconds},
-        {"0.6 s rounds up", kTicksAt1970 + 6000000, kFileTimeToUnixSeconds + 1},
-        {"a tie goes to the even second", kTicksAt1970 + 5000000, kFileTimeToUnixSeconds},
-        {"a tie goes to the even second, upwards", kTicksAt1970 + 15000000,
-         kFileTimeToUnixSeconds + 2},
-        {"a remainder past the half hour (negative rest)",
-         kTicksAt1970 + (1800ull + 59) * 10000000ull + 7000000, kFileTimeToUnixSeconds + 1860},
-        {"2023-11-14 22:13:20 UTC", kTicksAt1970 + 1700000000ull * 10000000ull,
-         kFileTimeToUnixSeconds + 1700000000},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(FileTimeToDate(static_cast<std::uint32_t>(row.ticks),
-                                 static_cast<std::uint32_t>(row.ticks >> 32)),
-                  row.seconds)
-            << row.name;
-    }
-}
-
-TEST(NearestWholeSecondTest, UsesTheSameRuleAsFileTimes) {
-    struct Row {
-        std::int64_t seconds;
-        std::int64_t nanoseconds;
-        std::int64_t expected;
-    };
-    const Row rows[] = {{10, 0, 10},         {10, 499999999, 10}, {10, 500000000, 10},
-                        {11, 500000000, 12}, {10, 500000001, 11}, {10, 999999999, 11}};
-    for (const auto& row : rows) {
-        EXPECT_EQ(NearestWholeSecond(row.seconds, row.nanoseconds), row.expected)
-            << row.seconds << "." << row.nanoseconds;
-    }
-}
 
 TEST(RenderKeyTextTest, WritesFullNamesAndTwoDigitFieldsInUtc) {
     // The C locale's names; the program itself renders with the user's.
@@ -110,6 +65,25 @@ TEST(ExecutableKeySourceTest, RendersTheCreationTimeOfTheProgramFile) {
     }
     EXPECT_TRUE(utcMatches) << *utc;
     EXPECT_TRUE(localMatches) << *local;
+}
+
+TEST(StoreKey, HasOneByteForEachTwoCharactersOfTheKeyText) {
+    struct Row {
+        const char* keyText;
+        Bytes key;
+    };
+    const Row rows[] = {
+        // Odd length: "0T|ue|sd|ay|20|23|No|ve|mb|er|14|22|13|20", each pair read as far as
+        // it has hexadecimal digits.
+        {"Tuesday2023November14221320",
+         Bytes{0x00, 0x00, 0x00, 0x0A, 0x20, 0x23, 0x00, 0x00, 0x00, 0x0E, 0x14, 0x22, 0x13, 0x20}},
+        // A name with a letter outside ASCII counts that letter once, not per UTF-8 byte.
+        {"Montag2024M\xC3\xA4rz04101500",
+         Bytes{0x00, 0x00, 0x0A, 0x20, 0x24, 0x00, 0x00, 0x04, 0x10, 0x15, 0x00}},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(StoreKeyFromText(row.keyText), row.key) << row.keyText;
+    }
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "platform/local_time.h"
 #include "platform/text.h"
+#include "store/account_store.h"
 #include "store/key_text.h"
 #include "store/program_file.h"
 #include "store/registry.h"

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "store/account_store.h"
+#include "store/key_text.h"
 
 namespace vellamark::testsupport {
 
