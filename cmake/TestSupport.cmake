@@ -27,6 +27,11 @@ endif()
 function(vellamark_add_gtest name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
+    if(NOT WIN32)
+        # A home and user folders of the program's own, before any test runs.
+        target_sources(${name} PRIVATE
+            ${PROJECT_SOURCE_DIR}/tests/support/private_user_folders_posix.cpp)
+    endif()
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main
         vellamark_warnings)
     if(CMAKE_CROSSCOMPILING)
