@@ -1,6 +1,5 @@
 #include "form/form1.h"
 
-#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <system_error>
@@ -10,7 +9,6 @@
 #include "launch/login_page.h"
 #include "platform/text.h"
 #include "store/account_messages.h"
-#include "store/registry.h"
 
 namespace vellamark {
 namespace {
@@ -72,68 +70,39 @@ Form1::Form1(Form1View& view, AccountStore& store, Launcher launcher,
              Result<WorkingFolders> folders)
     : view_(view), store_(store), launcher_(std::move(launcher)), folders_(std::move(folders)) {}
 
-bool Form1::Form_Load() {
+Status Form1::Form_Load() {
     Status made =
         folders_ ? EnsureWorkingFolders(*folders_)
                  : Status::Fail("The working folders cannot be made: " + folders_.error() + ".");
     if (!made) {
         ShowMessage(made.error());
         EndProgram(1);
-        return false;
+        return made;
     }
     // A store that cannot be opened reads as empty and keeps nothing; say so once rather than
     // let saved accounts and settings vanish without a word.
-    const std::string storeProblem = RegistryStoreProblem();
-    if (!storeProblem.empty()) {
-        ShowMessage(storeProblem);
+    if (const Status& opened = store_.Opened(); !opened) {
+        ShowMessage(opened.error());
     }
-    bool createPage = false;
-    bool ignoreMenuBar = false;
-    bool savePasswords = false;
-    std::int32_t readOutcome = kErrorSuccess;
-    Result<StoredAccounts> accounts = Status::Fail("not read");
-    {
-        // One read of the store for all of startup: everything is seen at one moment, and a
-        // store another program holds keeps the window waiting once, for a moment, not at every
-        // value. The read ends before any message box opens.
-        RegistryTransaction reading(kSettingsRoot, kSettingsKeyNoSlash, TransactionKind::kRead,
-                                    store_.LockWait());
-        EnsureSettingsKey();
-        const StoredSettings stored = ReadStoredSettings();
-        createPage = stored.createPage;
-        ignoreMenuBar = stored.ignoreMenuBar;
-        savePasswords = stored.savePasswords;
-        view_.SetListEntries({});
-        accounts = store_.ReadAccounts();
-        readOutcome = reading.Commit();
-    }
+    view_.SetListEntries({});
+    StoredStart start = store_.Load();
     view_.SetText(Control::lblEncyrption, "(Encyrption is ON)");
-    if (createPage) {
+    if (start.settings.createPage) {
         view_.SetMenuChecked(MenuItem::cmd5, true);
         createPage_ = true;
     }
-    view_.SetMenuChecked(MenuItem::cmdIgnoreMenubar, ignoreMenuBar);
-    ignoreMenuBar_ = ignoreMenuBar;
-    view_.SetChecked(Control::Check1, savePasswords);
+    view_.SetMenuChecked(MenuItem::cmdIgnoreMenubar, start.settings.ignoreMenuBar);
+    ignoreMenuBar_ = start.settings.ignoreMenuBar;
+    view_.SetChecked(Control::Check1, start.settings.savePasswords);
 
-    if (accounts && accounts->problem == StoredAccounts::Problem::kReadFailed) {
-        // The settings were not read either: one message for both, none when the user has just
-        // been told that the store cannot be opened at all.
-        accounts->message = storeProblem.empty()
-                                ? "The saved settings and accounts could not be read: " +
-                                      StoreFailureText(readOutcome, store_.LockWait()) +
-                                      ". The launcher starts without them and tries the store "
-                                      "again when it saves; nothing stored was changed."
-                                : std::string();
-    }
-    if (!ShowAccounts(std::move(accounts))) {
-        return false;
+    if (Status shown = ShowAccounts(std::move(start.accounts)); !shown) {
+        return shown;
     }
     if (view_.ListCount() > 0) {
         SelectEntry(0);
     }
     view_.SetFocus(Control::Check1);
-    return true;
+    return Status::Ok();
 }
 
 bool Form1::Form_Unload() {
@@ -147,33 +116,35 @@ bool Form1::Form_Unload() {
     return false;
 }
 
-bool Form1::CreateDropDown() {
+Status Form1::CreateDropDown() {
     // The username box keeps its text while the list is emptied and refilled.
     const std::string text = view_.Text(Control::Combo1);
     view_.SetListEntries({});
-    const bool shown = ShowAccounts(store_.ReadAccounts());
+    Status shown = ShowAccounts(store_.ReadAccounts());
     view_.SetText(Control::Combo1, text);
     return shown;
 }
 
-bool Form1::ShowAccounts(Result<StoredAccounts> accounts) {
+Status Form1::ShowAccounts(Result<StoredAccounts> accounts) {
     if (!accounts) {
+        // A store that could not be read leaves the list empty; the window goes on.
         ShowMessage(accounts.error());
+        if (accounts.Is(StoreFailure::kNotRead)) {
+            return Status::Ok();
+        }
         EndProgram(1);
-        return false;
+        return accounts.status();
     }
     if (!accounts->loginEnabled) {
         view_.SetEnabled(Control::Command1, false);
     }
     view_.SetListEntries(accounts->entries);
-    // Lists that cannot be shown are told of once a run; a store that could not be read, each
-    // time.
-    const bool unreadable = accounts->problem == StoredAccounts::Problem::kUnreadable;
-    if (!accounts->message.empty() && !(unreadable && toldUnreadable_)) {
-        toldUnreadable_ = toldUnreadable_ || unreadable;
+    // Lists that cannot be shown are told of once a run.
+    if (!accounts->message.empty() && !(accounts->unreadable && toldUnreadable_)) {
+        toldUnreadable_ = toldUnreadable_ || accounts->unreadable;
         ShowMessage(accounts->message);
     }
-    return true;
+    return Status::Ok();
 }
 
 void Form1::SelectEntry(int index) {
@@ -208,39 +179,33 @@ void Form1::Combo1_Change() {
     view_.SetListIndex(-1);
 }
 
-Form1::Saved Form1::SaveUserDetails(const std::optional<LoginSettings>& settings,
-                                    const std::string& note) {
+Status Form1::Save(const std::optional<LoginSettings>& settings, const std::string& note) {
     const WindowEntry entry{view_.Text(Control::Combo1), view_.Text(Control::Text2),
                             view_.Text(Control::Text8), view_.Checked(Control::Check1)};
-    auto saved = store_.SaveUserDetails(entry, settings);
-    if (!saved) {
-        ShowMessage(saved.error());
-        EndProgram(1);
-        return Saved::kProgramEnded;
-    }
+    const Result<SaveReport> saved = store_.SaveUserDetails(entry, settings);
     const auto withNote = [&note](std::string text) {
         return note.empty() ? text : text.empty() ? note : text + " " + note;
     };
-    if (!saved->failure.empty()) {
-        ShowMessage(withNote(
-            "The accounts could not be saved: " + saved->failure + "." +
-            (settings ? " The login goes on without saving them." : " Nothing was changed.")));
-        return Saved::kNotWritten;
+    if (saved.Is(StoreFailure::kNotWritten)) {
+        ShowMessage(withNote(saved.error()));
+        return saved.status();
     }
-    if (const std::string message =
-            withNote(NotStoredMessage(saved->username, saved->password, saved->pin));
-        !message.empty()) {
+    if (!saved) {
+        ShowMessage(saved.error());
+        EndProgram(1);
+        return saved.status();
+    }
+    if (const std::string message = withNote(saved->Notice()); !message.empty()) {
         ShowMessage(message);
     }
-    return Saved::kWritten;
+    return Status::Ok();
 }
 
-bool Form1::SaveRemoval(const AccountTables& before) {
-    const Saved saved = SaveUserDetails(std::nullopt);
-    if (saved == Saved::kNotWritten) {
-        store_.Tables() = before;
+Status Form1::SaveRemoval() {
+    if (Status saved = Save(std::nullopt); !saved) {
+        return saved;
     }
-    return saved == Saved::kWritten && CreateDropDown();
+    return CreateDropDown();
 }
 
 void Form1::Text2_KeyDown(int keyCode, int /*shift*/) {
@@ -265,21 +230,10 @@ void Form1::Command1_Click() {
         startBrowser_();  // it starts while the accounts are saved
     }
     if (view_.ListIndex() == -1) {
-        // A typed username goes to slot n + 1; slot n stays the empty one after the list. With
-        // the list full there is no slot for it: the login goes on without saving it. A name the
-        // list holds (exactly) is that account, not a new one: the box keeps a removal command's
-        // name with nothing picked, and the save gives the listed slot the window's details.
-        const int slot = view_.ListCount() + 1;
-        const auto& names = store_.Tables().savedUsernames;
-        const bool listed = std::find(names.begin(), names.begin() + (slot - 1),
-                                      view_.Text(Control::Combo1)) != names.begin() + (slot - 1);
-        if (slot < kAccountSlots && !listed) {
-            AccountTables& tables = store_.Tables();
-            const auto k = static_cast<std::size_t>(slot);
-            tables.savedUsernames[k] = view_.Text(Control::Combo1);
-            tables.savedPasswords[k] =
-                view_.Checked(Control::Check1) ? view_.Text(Control::Text2) : std::string();
-        }
+        // A typed username goes into the tables after the list.
+        store_.PlaceTypedAccount(
+            view_.ListCount(), view_.Text(Control::Combo1),
+            view_.Checked(Control::Check1) ? view_.Text(Control::Text2) : std::string());
     }
 
     // The settings and the accounts are one save: both are written, or (the message says why)
@@ -290,8 +244,9 @@ void Form1::Command1_Click() {
                                  view_.Checked(Control::Check1), useEncryption_};
     const std::string altered = AlteredMessage(
         view_.Text(Control::Combo1), view_.Text(Control::Text2), view_.Text(Control::Text8));
-    if (SaveUserDetails(settings, altered) == Saved::kProgramEnded) {
-        return;
+    if (const Status saved = Save(settings, altered);
+        !saved && !saved.Is(StoreFailure::kNotWritten)) {
+        return;  // the program has ended
     }
     if (debug) {
         ShowMessage("Keys Created");
@@ -341,11 +296,8 @@ void Form1::d_Click() {
     if (k < 0) {
         return;  // a typed username has no slot to remove
     }
-    AccountTables& tables = store_.Tables();
-    const AccountTables before = tables;
-    tables.savedPasswords[static_cast<std::size_t>(k)].clear();
-    tables.savedUsernames[static_cast<std::size_t>(k)].clear();
-    if (!SaveRemoval(before)) {
+    store_.RemoveAccount(k);
+    if (!SaveRemoval()) {
         return;
     }
     view_.SetText(Control::Text2, "");
@@ -357,33 +309,22 @@ void Form1::s_Click() {
     if (k < 0) {
         return;
     }
-    const AccountTables before = store_.Tables();
-    store_.Tables().savedPasswords[static_cast<std::size_t>(k)] = kNoPasswordMarker;
+    store_.ForgetPassword(k);
     view_.SetText(Control::Text2, "");
     view_.SetChecked(Control::Check1, false);
-    static_cast<void>(SaveRemoval(before));
+    static_cast<void>(SaveRemoval());
 }
 
 void Form1::t_Click() {
-    AccountTables& tables = store_.Tables();
-    const AccountTables before = tables;
-    for (std::size_t i = 0; i < kAccountSlots; ++i) {
-        tables.savedUsernames[i].clear();
-        tables.savedPasswords[i].clear();
-        tables.savedPins[i].clear();
-    }
+    store_.RemoveAll();
     view_.SetText(Control::Text2, "");
     view_.SetText(Control::Text8, "");
-    static_cast<void>(SaveRemoval(before));
+    static_cast<void>(SaveRemoval());
 }
 
 void Form1::w_Click() {
-    AccountTables& tables = store_.Tables();
-    const AccountTables before = tables;
-    for (std::size_t i = 0; i < kAccountSlots; ++i) {
-        tables.savedPasswords[i] = kNoPasswordMarker;
-    }
-    static_cast<void>(SaveRemoval(before));
+    store_.ForgetAllPasswords();
+    static_cast<void>(SaveRemoval());
 }
 
 void Form1::a1_Click() {

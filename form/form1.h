@@ -40,8 +40,8 @@ public:
     void SetBrowserStart(std::function<void()> start) { startBrowser_ = std::move(start); }
 
     // Startup before the window is shown: working folders, settings key, settings, the saved
-    // accounts and entry 0. False when the program must end (the user has been told why).
-    [[nodiscard]] bool Form_Load();
+    // accounts and entry 0. Fails when the program has ended (the user has been told why).
+    [[nodiscard]] Status Form_Load();
     // The window's close command. True when the close is to be refused (during the launch,
     // which ends the program itself); otherwise the program ends, with nothing written.
     [[nodiscard]] bool Form_Unload();
@@ -65,8 +65,8 @@ public:
     void cmddebug_Click();
     void a_Click();
 
-    // Rebuilds the username list and the tables from the store. False when the program ended.
-    [[nodiscard]] bool CreateDropDown();
+    // Rebuilds the username list and the tables from the store. Fails when the program ended.
+    [[nodiscard]] Status CreateDropDown();
 
     // The program-wide flags: nothing, true or false.
     [[nodiscard]] std::optional<bool> CreatePage() const { return createPage_; }
@@ -91,21 +91,18 @@ public:
     void EndProgram(int exitCode) override;
 
 private:
-    enum class Saved { kWritten, kNotWritten, kProgramEnded };
-
-    // Writes the account lists (with the login settings, for a login) as one transaction. Says
-    // in one message which field could not be stored as typed, or that nothing could be saved
-    // and why, followed by the note (a login's word on fields the service gets altered).
-    // kProgramEnded after "Filetime error".
-    [[nodiscard]] Saved SaveUserDetails(const std::optional<LoginSettings>& settings,
-                                        const std::string& note = {});
-    // The removal commands' save, then the list rebuilt from the store: when the save cannot be
-    // written, the tables are put back as they were, so the window keeps showing what the store
-    // holds. True when written and shown.
-    [[nodiscard]] bool SaveRemoval(const AccountTables& before);
-    // Fills the list from what ReadAccounts gave, and says once why the accounts cannot be
-    // shown. False when the program ended.
-    [[nodiscard]] bool ShowAccounts(Result<StoredAccounts> accounts);
+    // The store's SaveUserDetails (with the login settings, for a login), told to the user in
+    // one message: which field could not be stored as typed, or that nothing could be saved and
+    // why, followed by the note (a login's word on fields the service gets altered). Fails as
+    // the save did: kNotWritten, or, the program having ended, after "Filetime error".
+    [[nodiscard]] Status Save(const std::optional<LoginSettings>& settings,
+                              const std::string& note = {});
+    // The removal commands' save, then the list rebuilt from the store. A save that wrote
+    // nothing leaves the tables as the store has them. Done when written and shown.
+    [[nodiscard]] Status SaveRemoval();
+    // Fills the list from what the store read, and says once why the accounts cannot be shown.
+    // Fails when the program ended.
+    [[nodiscard]] Status ShowAccounts(Result<StoredAccounts> accounts);
     void SelectEntry(int index);
     void ShowProgressDisplay();
     void ToggleMenu(MenuItem item, std::optional<bool>& flag);

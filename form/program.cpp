@@ -7,6 +7,7 @@
 #include "platform/environment.h"
 #include "platform/user_folders.h"
 #include "store/key_text.h"
+#include "store/registry_session.h"
 
 namespace vellamark {
 
@@ -21,7 +22,8 @@ int RunProgram(const ProgramToolkit& toolkit) {
     const std::string tempFolder = folders ? folders->temp : std::string();
 
     ExecutableKeySource keys(toolkit.programFolder);
-    AccountStore store(keys);
+    RegistrySession registry = UseUserRegistry();
+    AccountStore store(keys, registry);
     const DefaultLauncher launcher = MakeDefaultLauncher(toolkit.programFolder, tempFolder);
     auto window = toolkit.makeWindow(store, launcher.launch, std::move(folders));
     if (!window) {

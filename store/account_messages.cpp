@@ -29,6 +29,17 @@ std::string AccountsNotReadMessage(const std::string& why) {
     return "The saved accounts could not be read: " + why + ". Nothing stored was changed.";
 }
 
+std::string StartNotReadMessage(const std::string& why) {
+    return "The saved settings and accounts could not be read: " + why +
+           ". The launcher starts without them and tries the store again when it saves; nothing "
+           "stored was changed.";
+}
+
+std::string NotSavedMessage(const std::string& why, bool login) {
+    return "The accounts could not be saved: " + why + "." +
+           (login ? " The login goes on without saving them." : " Nothing was changed.");
+}
+
 std::string FieldNames(const std::vector<std::string>& fields) {
     std::string named = fields.front();
     for (std::size_t i = 1; i < fields.size(); ++i) {

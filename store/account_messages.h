@@ -20,8 +20,12 @@ inline constexpr char kNoCreationDateMessage[] =
 // that do read are listed in their place.
 [[nodiscard]] std::string UnreadableListsMessage(bool someShown);
 
-// The store could not be read (why: StoreFailureText).
+// The store could not be read (why: StoreFailureText), when the list is rebuilt and at startup.
 [[nodiscard]] std::string AccountsNotReadMessage(const std::string& why);
+[[nodiscard]] std::string StartNotReadMessage(const std::string& why);
+
+// A save that wrote nothing: why, and what follows (a login goes on, a removal changed nothing).
+[[nodiscard]] std::string NotSavedMessage(const std::string& why, bool login);
 
 // One sentence for each reason a field was not stored as typed, naming the fields; empty text
 // when all were stored.

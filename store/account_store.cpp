@@ -1,7 +1,6 @@
 #include "store/account_store.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <utility>
 
 #include "cipher/blowfish.h"
@@ -9,6 +8,7 @@
 #include "store/account_merge.h"
 #include "store/account_messages.h"
 #include "store/registry.h"
+#include "store/registry_session.h"
 
 namespace vellamark {
 namespace {
@@ -69,34 +69,90 @@ void KeepUnreadable(const PlainLists& stored) {
     WriteRegistryString(kSettingsRoot, kSettingsKey, kPinValue + suffix, stored.pinList);
 }
 
-// A wait as the user reads it: "3 seconds", "0.2 seconds".
-std::string Seconds(std::chrono::milliseconds wait) {
-    const auto ms = wait.count();
-    if (ms % 1000 == 0) {
-        return std::to_string(ms / 1000) + (ms == 1000 ? " second" : " seconds");
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f seconds", static_cast<double>(ms) / 1000.0);
-    return text;
-}
-
 }  // namespace
 
-std::string StoreFailureText(std::int32_t code, std::chrono::milliseconds wait) {
-    std::string why = RegistryErrorText(code);
-    if (code == kErrorBusy) {
-        why += " and did not let go of it within " + Seconds(wait);
-    }
-    return why;
+// What one read of the store gives: the three lists, the key text remembered beside them and
+// the kept sets, as stored.
+struct AccountStore::StoredState {
+    PlainLists lists;
+    std::string remembered;
+    std::vector<KeptSet> kept;
+};
+
+std::string SaveReport::Notice() const {
+    return NotStoredMessage(username, password, pin);
 }
 
-AccountStore::AccountStore(StoreKeySource& keys) : keys_(keys) {}
+AccountStore::AccountStore(StoreKeySource& keys, RegistrySession& registry)
+    : keys_(keys), registry_(registry) {}
+
+const Status& AccountStore::Opened() const {
+    return registry_.Opened();
+}
 
 void AccountStore::SetStoreKey(std::string_view keyText) {
     storeKey_ = StoreKeyFromText(keyText);
     // The result is not looked at: a key text always gives a key of 1 to 56 bytes (twelve
     // digits and two names), and the store reads with whatever key is set.
     (void)InitialiseKey(cipher_, storeKey_);
+}
+
+void AccountStore::Changing() {
+    if (!unsaved_) {
+        unsaved_ = tables_;
+    }
+}
+
+void AccountStore::RemoveAccount(int slot) {
+    if (slot < 0 || slot >= kAccountSlots) {
+        return;
+    }
+    Changing();
+    tables_.savedPasswords[static_cast<std::size_t>(slot)].clear();
+    tables_.savedUsernames[static_cast<std::size_t>(slot)].clear();
+}
+
+void AccountStore::ForgetPassword(int slot) {
+    if (slot < 0 || slot >= kAccountSlots) {
+        return;
+    }
+    Changing();
+    tables_.savedPasswords[static_cast<std::size_t>(slot)] = kNoPasswordMarker;
+}
+
+void AccountStore::RemoveAll() {
+    Changing();
+    for (std::size_t i = 0; i < kAccountSlots; ++i) {
+        tables_.savedUsernames[i].clear();
+        tables_.savedPasswords[i].clear();
+        tables_.savedPins[i].clear();
+    }
+}
+
+void AccountStore::ForgetAllPasswords() {
+    Changing();
+    for (std::size_t i = 0; i < kAccountSlots; ++i) {
+        tables_.savedPasswords[i] = kNoPasswordMarker;
+    }
+}
+
+void AccountStore::PlaceTypedAccount(int listCount, const std::string& username,
+                                     const std::string& password) {
+    // With the list full there is no slot for it: the login goes on without saving it. A name
+    // the list holds (exactly) is that account, not a new one: the box keeps a removal command's
+    // name with nothing picked, and the save gives the listed slot the window's details.
+    const int slot = listCount + 1;
+    if (listCount < 0 || slot >= kAccountSlots) {
+        return;
+    }
+    const auto& names = tables_.savedUsernames;
+    if (std::find(names.begin(), names.begin() + listCount, username) !=
+        names.begin() + listCount) {
+        return;
+    }
+    Changing();
+    tables_.savedUsernames[static_cast<std::size_t>(slot)] = username;
+    tables_.savedPasswords[static_cast<std::size_t>(slot)] = password;
 }
 
 AccountList AccountStore::OurAccounts(const WindowEntry& window, SaveReport& report) const {
@@ -136,18 +192,30 @@ AccountList AccountStore::OurAccounts(const WindowEntry& window, SaveReport& rep
 
 Result<SaveReport> AccountStore::SaveUserDetails(const WindowEntry& window,
                                                  const std::optional<LoginSettings>& settings) {
+    Result<SaveReport> saved = Write(window, settings);
+    if (!saved && unsaved_) {
+        // Nothing was written: the tables show what the store holds, as before the commands.
+        tables_ = *unsaved_;
+    }
+    unsaved_.reset();
+    return saved;
+}
+
+Result<SaveReport> AccountStore::Write(const WindowEntry& window,
+                                       const std::optional<LoginSettings>& settings) {
     SaveReport report;
     const auto keyText = keys_.FileTimeKeyText();
     if (!keyText) {
-        return Status::Fail(kFiletimeErrorMessage);
+        return Result<SaveReport>::Fail(StoreFailure::kNoKey, kFiletimeErrorMessage);
     }
     const AccountList ours = OurAccounts(window, report);
 
-    RegistryTransaction saving(kSettingsRoot, kSettingsKeyNoSlash, TransactionKind::kWrite,
-                               lockWait_);
+    RegistryTransaction saving(registry_, kSettingsRoot, kSettingsKeyNoSlash,
+                               TransactionKind::kWrite, lockWait_);
     if (!saving.ok()) {
-        report.failure = StoreFailureText(saving.status(), lockWait_);
-        return report;
+        return Result<SaveReport>::Fail(
+            StoreFailure::kNotWritten,
+            NotSavedMessage(saving.status().error(), settings.has_value()));
     }
     // The store as it is now: another launcher may have saved since this one read it.
     const PlainLists stored = ReadStoredLists();
@@ -194,9 +262,9 @@ Result<SaveReport> AccountStore::SaveUserDetails(const WindowEntry& window,
     WriteRegistryString(kSettingsRoot, kSettingsKey, kPasswordValue, written.passwordList);
     WriteRegistryString(kSettingsRoot, kSettingsKey, kPinValue, written.pinList);
     WriteRegistryString(kSettingsRoot, kSettingsKey, kKeyTextValue, *keyText);
-    if (const std::int32_t outcome = saving.Commit(); outcome != kErrorSuccess) {
-        report.failure = StoreFailureText(outcome, lockWait_);
-        return report;
+    if (const Status outcome = saving.Commit(); !outcome) {
+        return Result<SaveReport>::Fail(StoreFailure::kNotWritten,
+                                        NotSavedMessage(outcome.error(), settings.has_value()));
     }
     restoredSets_.clear();
     lists_ = written;
@@ -206,32 +274,67 @@ Result<SaveReport> AccountStore::SaveUserDetails(const WindowEntry& window,
     return report;
 }
 
-Result<StoredAccounts> AccountStore::ReadAccounts() {
-    StoredAccounts accounts;
-    PlainLists stored;
-    std::string remembered;
-    std::vector<KeptSet> kept;
-    std::int32_t readOutcome = kErrorSuccess;
+AccountStore::StoredState AccountStore::ReadStoredState() {
+    return {ReadStoredLists(), ReadSetting(kKeyTextValue), ReadKeptSets()};
+}
+
+StoredStart AccountStore::Load() {
+    StoredSettings settings;
+    StoredState stored;
+    Status read = Status::Ok();
     {
-        RegistryTransaction reading(kSettingsRoot, kSettingsKeyNoSlash, TransactionKind::kRead,
-                                    lockWait_);
-        stored = ReadStoredLists();
-        remembered = ReadSetting(kKeyTextValue);
-        kept = ReadKeptSets();
-        readOutcome = reading.Commit();
+        // One read of the store for all of startup: everything is seen at one moment, and a
+        // store another program holds keeps the window waiting once, for a moment, not at every
+        // value.
+        RegistryTransaction reading(registry_, kSettingsRoot, kSettingsKeyNoSlash,
+                                    TransactionKind::kRead, lockWait_);
+        EnsureSettingsKey();
+        settings = ReadStoredSettings();
+        stored = ReadStoredState();
+        read = reading.Commit();
     }
-    const auto keyText = keys_.FileTimeKeyText();
-    if (!keyText) {
-        return Status::Fail(kFiletimeErrorMessage);
+    if (!read) {
+        if (!keys_.FileTimeKeyText()) {
+            return {settings, Status::Fail(StoreFailure::kNoKey, kFiletimeErrorMessage)};
+        }
+        // A store that could not be opened at all holds nothing to show: the window has told
+        // why (Opened), once. Otherwise the settings were not read either: one message for both.
+        if (!registry_.Opened()) {
+            return {settings, StoredAccounts{}};
+        }
+        return {settings, Status::Fail(StoreFailure::kNotRead, StartNotReadMessage(read.error()))};
     }
-    if (readOutcome != kErrorSuccess) {
+    return {settings, ShowStored(stored)};
+}
+
+Result<StoredAccounts> AccountStore::ReadAccounts() {
+    StoredState stored;
+    Status read = Status::Ok();
+    {
+        RegistryTransaction reading(registry_, kSettingsRoot, kSettingsKeyNoSlash,
+                                    TransactionKind::kRead, lockWait_);
+        stored = ReadStoredState();
+        read = reading.Commit();
+    }
+    if (!read) {
+        if (!keys_.FileTimeKeyText()) {
+            return Result<StoredAccounts>::Fail(StoreFailure::kNoKey, kFiletimeErrorMessage);
+        }
         // Nothing is known of the store: the list and the tables stay as they are, and the next
         // save keeps whatever the store holds.
-        accounts.problem = StoredAccounts::Problem::kReadFailed;
-        accounts.message = AccountsNotReadMessage(StoreFailureText(readOutcome, lockWait_));
-        return accounts;
+        return Result<StoredAccounts>::Fail(StoreFailure::kNotRead,
+                                            AccountsNotReadMessage(read.error()));
     }
+    return ShowStored(stored);
+}
 
+Result<StoredAccounts> AccountStore::ShowStored(const StoredState& state) {
+    StoredAccounts accounts;
+    const PlainLists& stored = state.lists;
+    const auto keyText = keys_.FileTimeKeyText();
+    if (!keyText) {
+        return Result<StoredAccounts>::Fail(StoreFailure::kNoKey, kFiletimeErrorMessage);
+    }
     SetStoreKey(*keyText);
     const DecodedLists first = DecodeLists(cipher_, stored);
     std::optional<DecodedLists> chosen;
@@ -243,7 +346,7 @@ Result<StoredAccounts> AccountStore::ReadAccounts() {
         // been written under the creation time in local time, as older stores were.
         const auto secondKeyText = keys_.DateCreatedKeyText();
         if (!secondKeyText && !PassesLetterTest(first.plain.usernameList)) {
-            return Status::Fail(kNoCreationDateMessage);
+            return Result<StoredAccounts>::Fail(StoreFailure::kNoKey, kNoCreationDateMessage);
         }
         if (secondKeyText) {
             SetStoreKey(*secondKeyText);
@@ -257,14 +360,14 @@ Result<StoredAccounts> AccountStore::ReadAccounts() {
             }
         }
     }
-    if (!chosen && !remembered.empty() && remembered != *keyText) {
+    if (!chosen && !state.remembered.empty() && state.remembered != *keyText) {
         // Only when the program's own keys give no trusted decode: the key text the lists were
         // saved under (a program file since replaced, another language). They are re-keyed at
         // the next save.
-        SetStoreKey(remembered);
+        SetStoreKey(state.remembered);
         if (DecodedLists again = DecodeLists(cipher_, stored); again.trusted) {
             chosen = std::move(again);
-            chosenKeyText = remembered;
+            chosenKeyText = state.remembered;
         }
     }
     const bool underFirstKey = chosen && chosenKeyText == *keyText;
@@ -274,9 +377,9 @@ Result<StoredAccounts> AccountStore::ReadAccounts() {
     // kept names at the next save when all they held is listed.
     AccountList listed = known_;
     restoredSets_.clear();
-    if (!underFirstKey && !kept.empty()) {
+    if (!underFirstKey && !state.kept.empty()) {
         SetStoreKey(*keyText);
-        for (const auto& set : kept) {
+        for (const auto& set : state.kept) {
             const DecodedLists decoded = DecodeLists(cipher_, set.stored);
             if (!decoded.trusted || NothingStored(set.stored)) {
                 continue;
@@ -302,17 +405,15 @@ Result<StoredAccounts> AccountStore::ReadAccounts() {
         }
     }
     SetStoreKey(chosenKeyText);  // the key the lists were read under stays set
-    if (!chosen && restoredSets_.empty()) {
-        // Neither shown nor touched: the next save keeps them under names of their own.
-        lists_ = {};
-        accounts.loginEnabled = false;
-        accounts.problem = StoredAccounts::Problem::kUnreadable;
-        accounts.message = UnreadableListsMessage(false);
-        return accounts;
-    }
     if (!chosen) {
-        accounts.problem = StoredAccounts::Problem::kUnreadable;
-        accounts.message = UnreadableListsMessage(true);
+        // Neither shown nor touched: the next save keeps them under names of their own.
+        accounts.unreadable = true;
+        accounts.message = UnreadableListsMessage(!restoredSets_.empty());
+        if (restoredSets_.empty()) {
+            lists_ = {};
+            accounts.loginEnabled = false;
+            return accounts;
+        }
     }
     lists_ = chosen && listed.size() == known_.size() ? std::move(chosen->plain) : ListsOf(listed);
     accounts.loginEnabled = PassesLetterTest(lists_.usernameList);

@@ -1,11 +1,13 @@
 #include "store/registry.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "platform/text.h"
+#include "store/registry_session.h"
 #include "store/user_registry.h"
 
 namespace vellamark {
@@ -14,50 +16,9 @@ namespace {
 // The longest text value ReadRegistryString reads.
 constexpr std::uint32_t kLargestText = 16u * 1024u * 1024u;
 
+// The module's state: the code of the last registry call, and which store the routines work on.
 std::int32_t gLastRegistryResult = 0;
-std::shared_ptr<RegistryBackend> gBackend;
-std::string gStoreProblem;
-// This user's store was held by another program when it was opened: open it again at the next
-// write transaction.
-bool gReopenAtNextWrite = false;
-
-// The open transaction, if any.
-struct OpenTransaction {
-    int depth = 0;  // 0: none open
-    bool begun = false;
-    bool write = false;
-    std::int32_t status = kErrorSuccess;
-    std::shared_ptr<RegistryBackend> backend;
-};
-OpenTransaction gTransaction;
-
-// Inside a transaction that failed, the routines make no call at all.
-bool Skipped() {
-    if (gTransaction.depth > 0 && gTransaction.status != kErrorSuccess) {
-        gLastRegistryResult = gTransaction.status;
-        return true;
-    }
-    return false;
-}
-
-// Keeps rc as the last result. Inside a transaction a failure spoils it: a read that failed
-// (not merely found nothing) in any transaction, a write in a write transaction. A write that
-// fails inside a read one only has no effect.
-void NoteRead(std::int32_t rc) {
-    gLastRegistryResult = rc;
-    if (gTransaction.depth > 0 && gTransaction.status == kErrorSuccess && rc != kErrorSuccess &&
-        rc != kErrorFileNotFound) {
-        gTransaction.status = rc;
-    }
-}
-
-void NoteWrite(std::int32_t rc) {
-    gLastRegistryResult = rc;
-    if (gTransaction.depth > 0 && gTransaction.write && gTransaction.status == kErrorSuccess &&
-        rc != kErrorSuccess) {
-        gTransaction.status = rc;
-    }
-}
+RegistryInUse* gInUse = nullptr;
 
 std::string_view TrimSpaces(std::string_view text) {
     const auto first = text.find_first_not_of(' ');
@@ -67,7 +28,69 @@ std::string_view TrimSpaces(std::string_view text) {
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
+// A wait as the user reads it: "3 seconds", "0.2 seconds".
+std::string Seconds(std::chrono::milliseconds wait) {
+    const auto ms = wait.count();
+    if (ms % 1000 == 0) {
+        return std::to_string(ms / 1000) + (ms == 1000 ? " second" : " seconds");
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f seconds", static_cast<double>(ms) / 1000.0);
+    return text;
+}
+
 }  // namespace
+
+// What the routines reach of the store in use and of its open transaction.
+struct RegistryCalls {
+    // With no store in use, every call fails as on a registry that cannot be opened.
+    static RegistryBackend& Backend() {
+        static const auto noStore = MakeUnavailableRegistry(kErrorInvalidHandle);
+        return gInUse != nullptr ? gInUse->session_.backend() : *noStore;
+    }
+
+    static RegistryTransaction* Open() {
+        return gInUse != nullptr ? gInUse->transaction_ : nullptr;
+    }
+
+    // The transaction of this session open now, if any.
+    static RegistryTransaction* OpenOn(const RegistrySession& session) {
+        for (RegistryInUse* use = gInUse; use != nullptr; use = use->previous_) {
+            if (&use->session_ == &session && use->transaction_ != nullptr) {
+                return use->transaction_;
+            }
+        }
+        return nullptr;
+    }
+
+    // Inside a transaction that failed, the routines make no call at all.
+    static bool Skipped() {
+        if (const RegistryTransaction* open = Open(); open && open->code_ != kErrorSuccess) {
+            gLastRegistryResult = open->code_;
+            return true;
+        }
+        return false;
+    }
+
+    // Keeps rc as the last result. Inside a transaction a failure spoils it: a read that failed
+    // (not merely found nothing) in any transaction, a write in a write transaction. A write that
+    // fails inside a read one only has no effect.
+    static void NoteRead(std::int32_t rc) {
+        gLastRegistryResult = rc;
+        if (RegistryTransaction* open = Open(); open && open->code_ == kErrorSuccess &&
+                                                rc != kErrorSuccess && rc != kErrorFileNotFound) {
+            open->code_ = rc;
+        }
+    }
+
+    static void NoteWrite(std::int32_t rc) {
+        gLastRegistryResult = rc;
+        if (RegistryTransaction* open = Open();
+            open && open->write_ && open->code_ == kErrorSuccess && rc != kErrorSuccess) {
+            open->code_ = rc;
+        }
+    }
+};
 
 std::string TaggedValueText(const TaggedValue& value) {
     if (const auto* text = std::get_if<std::string>(&value)) {
@@ -82,94 +105,83 @@ std::string TaggedValueText(const TaggedValue& value) {
     return {};
 }
 
-void SetRegistryBackend(std::shared_ptr<RegistryBackend> backend, std::string problem) {
-    gBackend = std::move(backend);
-    gStoreProblem = std::move(problem);
-    gReopenAtNextWrite = false;
-}
-
-RegistryBackend& CurrentRegistryBackend() {
-    if (!gBackend) {
-        auto opened = OpenUserRegistry();
-        gBackend = std::move(opened.backend);
-        gStoreProblem = std::move(opened.problem);
-        gReopenAtNextWrite = opened.busy;
-    }
-    return *gBackend;
-}
-
-std::string RegistryStoreProblem() {
-    (void)CurrentRegistryBackend();
-    return gStoreProblem;
-}
-
 std::int32_t LastRegistryResult() {
     return gLastRegistryResult;
 }
 
-RegistryTransaction::RegistryTransaction(RegistryRoot root, const std::string& keyPath,
-                                         TransactionKind kind, std::chrono::milliseconds wait) {
-    if (gTransaction.depth > 0) {
-        ++gTransaction.depth;
+RegistryInUse::RegistryInUse(RegistrySession& session) : session_(session), previous_(gInUse) {
+    gInUse = this;
+}
+
+RegistryInUse::~RegistryInUse() {
+    gInUse = previous_;
+}
+
+RegistryTransaction::RegistryTransaction(RegistrySession& session, RegistryRoot root,
+                                         const std::string& keyPath, TransactionKind kind,
+                                         std::chrono::milliseconds wait)
+    : session_(session),
+      wait_(wait),
+      joined_(RegistryCalls::OpenOn(session)),
+      write_(kind == TransactionKind::kWrite),
+      inUse_(session) {
+    if (joined_ != nullptr) {
+        write_ = joined_->write_;
+        inUse_.transaction_ = joined_;
         return;
     }
-    outermost_ = true;
-    const bool write = kind == TransactionKind::kWrite;
-    (void)CurrentRegistryBackend();
-    if (write && gReopenAtNextWrite) {
+    if (write_) {
         // The wait covers the opening too: one bound for the whole save.
         const auto start = std::chrono::steady_clock::now();
-        if (auto opened = OpenUserRegistry(); !opened.busy) {
-            SetRegistryBackend(std::move(opened.backend), std::move(opened.problem));
-        }
+        session_.OpenAgainIfHeld();
         const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
             std::chrono::steady_clock::now() - start);
         wait = std::max(wait - spent, std::chrono::milliseconds(0));
     }
-    RegistryBackend& backend = *gBackend;
-    const std::int32_t rc = backend.BeginTransaction(root, keyPath, write, wait);
-    gTransaction = {1, rc == kErrorSuccess, write, rc, gBackend};
-    gLastRegistryResult = rc;
+    code_ = session_.backend().BeginTransaction(root, keyPath, write_, wait);
+    begun_ = code_ == kErrorSuccess;
+    gLastRegistryResult = code_;
+    inUse_.transaction_ = this;
 }
 
 RegistryTransaction::~RegistryTransaction() {
-    if (ended_) {
-        return;
+    if (!ended_ && joined_ == nullptr && begun_) {
+        (void)session_.backend().RollbackTransaction();
     }
-    if (!outermost_) {
-        --gTransaction.depth;
-        return;
-    }
-    if (gTransaction.begun) {
-        (void)gTransaction.backend->RollbackTransaction();
-    }
-    gTransaction = {};
 }
 
-std::int32_t RegistryTransaction::status() const {
-    return ended_ ? outcome_ : gTransaction.status;
+std::int32_t RegistryTransaction::Outcome() const {
+    return joined_ != nullptr && !ended_ ? joined_->Outcome() : code_;
 }
 
-std::int32_t RegistryTransaction::Commit() {
-    if (ended_) {
-        return outcome_;
+Status RegistryTransaction::status() const {
+    const std::int32_t code = Outcome();
+    return code == kErrorSuccess ? Status::Ok() : Status::Fail(StoreFailureText(code, wait_));
+}
+
+Status RegistryTransaction::Commit() {
+    if (!ended_) {
+        End();
     }
+    return status();
+}
+
+void RegistryTransaction::End() {
     ended_ = true;
-    outcome_ = gTransaction.status;
-    if (!outermost_) {
-        --gTransaction.depth;
-        return outcome_;
+    if (joined_ != nullptr) {
+        code_ = joined_->Outcome();
+        return;
     }
-    if (gTransaction.begun) {
-        if (outcome_ == kErrorSuccess) {
-            outcome_ = gTransaction.backend->CommitTransaction();
+    // From here on the routines work on the store outside any transaction.
+    inUse_.transaction_ = nullptr;
+    if (begun_) {
+        if (code_ == kErrorSuccess) {
+            code_ = session_.backend().CommitTransaction();
         } else {
-            (void)gTransaction.backend->RollbackTransaction();
+            (void)session_.backend().RollbackTransaction();
         }
     }
-    gLastRegistryResult = outcome_;
-    gTransaction = {};
-    return outcome_;
+    gLastRegistryResult = code_;
 }
 
 std::string RegistryErrorText(std::int32_t code) {
@@ -197,13 +209,21 @@ std::string RegistryErrorText(std::int32_t code) {
     }
 }
 
+std::string StoreFailureText(std::int32_t code, std::chrono::milliseconds wait) {
+    std::string why = RegistryErrorText(code);
+    if (code == kErrorBusy) {
+        why += " and did not let go of it within " + Seconds(wait);
+    }
+    return why;
+}
+
 bool RegistryKeyExists(RegistryRoot root, const std::string& keyPath) {
-    if (Skipped()) {
+    if (RegistryCalls::Skipped()) {
         return false;
     }
-    auto& backend = CurrentRegistryBackend();
+    auto& backend = RegistryCalls::Backend();
     RegistryHandle handle = 0;
-    NoteRead(backend.OpenKey(root, keyPath, handle));
+    RegistryCalls::NoteRead(backend.OpenKey(root, keyPath, handle));
     // The handle decides, not the open's return code.
     const bool exists = handle != 0;
     gLastRegistryResult = backend.CloseKey(handle);
@@ -212,26 +232,27 @@ bool RegistryKeyExists(RegistryRoot root, const std::string& keyPath) {
 
 TaggedValue ReadRegistryString(RegistryRoot root, const std::string& keyPath,
                                const std::string& valueName) {
-    if (Skipped()) {
+    if (RegistryCalls::Skipped()) {
         return std::string();
     }
-    auto& backend = CurrentRegistryBackend();
+    auto& backend = RegistryCalls::Backend();
     RegistryHandle handle = 0;
     std::uint32_t size = 0;
     std::uint32_t kind = kRegNone;
     TaggedValue result = std::string();
-    NoteRead(backend.OpenKey(root, keyPath, handle));
+    RegistryCalls::NoteRead(backend.OpenKey(root, keyPath, handle));
     if (handle != 0) {
         // A missing value leaves the kind at 0, which reads as empty text below.
-        NoteRead(backend.QueryValue(handle, valueName, kind, nullptr, size));
+        RegistryCalls::NoteRead(backend.QueryValue(handle, valueName, kind, nullptr, size));
         if (kind == kRegSz && size > kLargestText) {
             // Far beyond any setting: read as empty text rather than allocate without bound.
-            NoteRead(kErrorMoreData);
+            RegistryCalls::NoteRead(kErrorMoreData);
         } else if (kind == kRegSz) {
             std::vector<std::uint8_t> buffer(size, ' ');
             std::uint32_t secondKind = kRegNone;
             std::uint32_t filled = size;
-            NoteRead(backend.QueryValue(handle, valueName, secondKind, buffer.data(), filled));
+            RegistryCalls::NoteRead(
+                backend.QueryValue(handle, valueName, secondKind, buffer.data(), filled));
             if (gLastRegistryResult == kErrorSuccess) {
                 // Another process may have shortened the value between the two queries.
                 buffer.resize(std::min(filled, size));
@@ -241,7 +262,8 @@ TaggedValue ReadRegistryString(RegistryRoot root, const std::string& keyPath,
         } else if (kind == kRegDword) {
             std::uint8_t number[4] = {};
             std::uint32_t numberSize = sizeof number;
-            NoteRead(backend.QueryValue(handle, valueName, kind, number, numberSize));
+            RegistryCalls::NoteRead(
+                backend.QueryValue(handle, valueName, kind, number, numberSize));
             if (gLastRegistryResult == kErrorSuccess) {
                 // REG_DWORD is little-endian on every platform the registry runs on.
                 const std::uint32_t value =
@@ -257,33 +279,33 @@ TaggedValue ReadRegistryString(RegistryRoot root, const std::string& keyPath,
 
 void WriteRegistryString(RegistryRoot root, const std::string& keyPath,
                          const std::string& valueName, const TaggedValue& value) {
-    if (Skipped()) {
+    if (RegistryCalls::Skipped()) {
         return;
     }
-    auto& backend = CurrentRegistryBackend();
+    auto& backend = RegistryCalls::Backend();
     RegistryHandle handle = 0;
-    NoteWrite(backend.CreateKey(root, keyPath, handle));
+    RegistryCalls::NoteWrite(backend.CreateKey(root, keyPath, handle));
     // The length is that of the ANSI bytes plus the closing NUL: a character count would cut
     // the text short in a multi-byte code page.
     const std::string ansi = ToAnsi(TrimSpaces(TaggedValueText(value)));
     std::vector<std::uint8_t> data(ansi.begin(), ansi.end());
     data.push_back(0);
-    NoteWrite(backend.SetValue(handle, valueName, kRegSz, data.data(),
-                               static_cast<std::uint32_t>(data.size())));
+    RegistryCalls::NoteWrite(backend.SetValue(handle, valueName, kRegSz, data.data(),
+                                              static_cast<std::uint32_t>(data.size())));
     gLastRegistryResult = backend.CloseKey(handle);
 }
 
 std::vector<std::string> RegistryValueNames(RegistryRoot root, const std::string& keyPath) {
     std::vector<std::string> names;
-    if (Skipped()) {
+    if (RegistryCalls::Skipped()) {
         return names;
     }
-    auto& backend = CurrentRegistryBackend();
+    auto& backend = RegistryCalls::Backend();
     RegistryHandle handle = 0;
-    NoteRead(backend.OpenKey(root, keyPath, handle));
+    RegistryCalls::NoteRead(backend.OpenKey(root, keyPath, handle));
     if (handle != 0) {
         std::vector<RegistryValueEntry> values;
-        NoteRead(backend.EnumValues(handle, values));
+        RegistryCalls::NoteRead(backend.EnumValues(handle, values));
         for (auto& value : values) {
             names.push_back(std::move(value.name));
         }
@@ -294,26 +316,26 @@ std::vector<std::string> RegistryValueNames(RegistryRoot root, const std::string
 
 void DeleteRegistryValue(RegistryRoot root, const std::string& keyPath,
                          const std::string& valueName) {
-    if (Skipped()) {
+    if (RegistryCalls::Skipped()) {
         return;
     }
-    auto& backend = CurrentRegistryBackend();
+    auto& backend = RegistryCalls::Backend();
     RegistryHandle handle = 0;
-    NoteRead(backend.OpenKey(root, keyPath, handle));
+    RegistryCalls::NoteRead(backend.OpenKey(root, keyPath, handle));
     if (handle != 0) {
         const std::int32_t rc = backend.DeleteValue(handle, valueName);
-        NoteWrite(rc == kErrorFileNotFound ? kErrorSuccess : rc);
+        RegistryCalls::NoteWrite(rc == kErrorFileNotFound ? kErrorSuccess : rc);
     }
     gLastRegistryResult = backend.CloseKey(handle);
 }
 
 void CreateRegistryKey(RegistryRoot root, const std::string& keyPath) {
-    if (Skipped()) {
+    if (RegistryCalls::Skipped()) {
         return;
     }
-    auto& backend = CurrentRegistryBackend();
+    auto& backend = RegistryCalls::Backend();
     RegistryHandle handle = 0;
-    NoteWrite(backend.CreateKey(root, keyPath, handle));
+    RegistryCalls::NoteWrite(backend.CreateKey(root, keyPath, handle));
     gLastRegistryResult = backend.CloseKey(handle);
 }
 

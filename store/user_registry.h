@@ -4,26 +4,23 @@
 #include <optional>
 #include <string>
 
+#include "platform/result.h"
 #include "store/registry_backend.h"
 
 namespace vellamark {
 
-// This user's store: the registry on Windows, the SQLite database elsewhere. When it cannot be
-// opened, the backend answers every call with an error (reads give nothing, writes do nothing)
-// and problem says why.
+// This user's store as opened: the registry on Windows, the SQLite database elsewhere.
 struct UserRegistry {
     std::shared_ptr<RegistryBackend> backend;
+    // That a damaged store was moved aside and a fresh one started; empty text otherwise.
     std::string problem;
-    // False when the store could not be opened at all (the backend only fails); failure then
-    // says why, in a few words.
-    bool opened = true;
-    std::string failure;
     // Another program held the store past kStoreLockWait: the backend answers every call with
     // kErrorBusy, and the store is worth opening again later.
     bool busy = false;
 };
 
-[[nodiscard]] UserRegistry OpenUserRegistry(StoreAccess access = StoreAccess::kReadWrite);
+// Fails, saying why in a few words, when the store cannot be opened at all.
+[[nodiscard]] Result<UserRegistry> OpenUserRegistry(StoreAccess access = StoreAccess::kReadWrite);
 
 // A backend that has no store: every call fails with this code, a write (creating a key,
 // beginning a write transaction) with writeCode when one is given (handle calls with

@@ -7,22 +7,21 @@
 
 namespace vellamark {
 
-UserRegistry OpenUserRegistry(StoreAccess access) {
+Result<UserRegistry> OpenUserRegistry(StoreAccess access) {
     const auto path = LauncherStoreFile(ProcessEnvironment());
     if (!path) {
-        return {MakeUnavailableRegistry(kErrorRegistryIoFailed),
-                "The settings cannot be kept: " + path.error() + ".", false, path.error()};
+        return path.status();
     }
     std::error_code error;
     if (access == StoreAccess::kReadOnly && std::filesystem::symlink_status(*path, error).type() ==
                                                 std::filesystem::file_type::not_found) {
         // Nothing stored yet: every key is missing, as it would be in a fresh store.
-        return {MakeUnavailableRegistry(kErrorFileNotFound, kErrorAccessDenied), {}, true, {}};
+        return UserRegistry{
+            MakeUnavailableRegistry(kErrorFileNotFound, kErrorAccessDenied), {}, false};
     }
     auto opening = OpenSqliteRegistry(*path, access);
     if (!opening) {
-        return {MakeUnavailableRegistry(kErrorRegistryIoFailed),
-                "The settings cannot be kept: " + opening.error() + ".", false, opening.error()};
+        return opening.status();
     }
     UserRegistry user;
     if (opening->busy) {

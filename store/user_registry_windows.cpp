@@ -3,8 +3,8 @@
 
 namespace vellamark {
 
-UserRegistry OpenUserRegistry(StoreAccess) {
-    return {MakeWin32Registry(), {}, true, {}};
+Result<UserRegistry> OpenUserRegistry(StoreAccess) {
+    return UserRegistry{MakeWin32Registry(), {}, false};
 }
 
 }  // namespace vellamark

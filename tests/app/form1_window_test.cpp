@@ -19,7 +19,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -28,9 +27,8 @@
 
 #include "form/window_description.h"
 #include "store/account_store.h"
-#include "store/registry.h"
-#include "store/sqlite_registry.h"
 #include "tests/support/fake_key_source.h"
+#include "tests/support/scratch_store.h"
 
 using namespace vellamark;
 
@@ -52,6 +50,7 @@ class Form1WindowTest : public QObject {
 
 private:
     std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<testsupport::ScratchStore> scratch_;
     testsupport::FakeKeySource keys_;
     std::unique_ptr<AccountStore> store_;
     QStringList messages_;
@@ -70,7 +69,7 @@ private:
                 duringLaunch_(ui);
             }
         };
-        store_ = std::make_unique<AccountStore>(keys_);
+        store_ = std::make_unique<AccountStore>(keys_, scratch_->session());
         auto form = std::make_unique<Form1Window>(*store_, launcher, Folders());
         form->SetMessageSink(
             [this](const std::string& text) { messages_ << QString::fromStdString(text); });
@@ -86,15 +85,7 @@ private:
     }
 
     // Stores accounts the way a previous run would have, under the first way's key.
-    void Seed(const std::vector<std::array<const char*, 3>>& accounts) {
-        AccountStore store(keys_);
-        for (std::size_t i = 0; i < accounts.size(); ++i) {
-            store.Tables().savedUsernames[i] = accounts[i][0];
-            store.Tables().savedPasswords[i] = accounts[i][1];
-            store.Tables().savedPins[i] = accounts[i][2];
-        }
-        QVERIFY(store.SaveUserDetails(WindowEntry{}).ok());
-    }
+    void Seed(const AccountList& accounts) { scratch_->StoreLists(ListsOf(accounts)); }
 
     static QStringList ListOf(QComboBox* combo) {
         QStringList items;
@@ -112,16 +103,14 @@ private:
         QTest::keyClicks(edit, text);
     }
 
-    const std::vector<std::array<const char*, 3>> threeAccounts_{
+    const AccountList threeAccounts_{
         {"alice", "apw", "1111"}, {"bob", "####", "2222"}, {"carol", "cpw", "3333"}};
 
 private slots:
     void init() {
         dir_ = std::make_unique<QTemporaryDir>();
         QVERIFY(dir_->isValid());
-        auto opening = OpenSqliteRegistry((dir_->path() + "/registry.sqlite3").toStdString());
-        QVERIFY2(opening.ok(), opening.error().c_str());
-        SetRegistryBackend(std::shared_ptr<RegistryBackend>(std::move(opening->backend)));
+        scratch_ = std::make_unique<testsupport::ScratchStore>();
         keys_ = testsupport::FakeKeySource{};
         messages_.clear();
         launches_ = 0;
@@ -129,7 +118,8 @@ private slots:
     }
 
     void cleanup() {
-        SetRegistryBackend(nullptr);
+        store_.reset();
+        scratch_.reset();
         dir_.reset();
     }
 

@@ -30,11 +30,8 @@ std::string WindowText(HWND window) {
 
 class Form1WindowWindows : public ::testing::Test {
 protected:
-    void SetUp() override { SetRegistryBackend(store_.rooted()); }
-    void TearDown() override { SetRegistryBackend(nullptr); }
-
     Form1Window& MakeWindow() {
-        accounts_ = std::make_unique<AccountStore>(keys_);
+        accounts_ = std::make_unique<AccountStore>(keys_, store_.session());
         Launcher launcher = [this](const MMain&, const LaunchFlags&, LaunchUi& ui) {
             ++launches_;
             if (duringLaunch_) {

@@ -16,6 +16,7 @@
 #include "platform/text.h"
 #include "store/key_text.h"
 #include "store/registry.h"
+#include "store/registry_session.h"
 #include "store/user_registry.h"
 #include "tests/support/fake_key_source.h"
 #include "tests/support/recording_form1_view.h"
@@ -27,36 +28,18 @@ namespace {
 
 using testsupport::RecordingForm1View;
 
-struct Account {
-    std::string username;
-    std::string password;
-    std::string pin;
-};
-
 using Strings = std::vector<std::string>;
 
-std::string Setting(const char* name) {
-    return TaggedValueText(ReadRegistryString(kSettingsRoot, kSettingsKey, name));
-}
-
-// Every value of the settings key, as name=bytes, to show that nothing was written.
+// Every value of the settings key, as name=text, to show that nothing was written.
 Strings Snapshot() {
-    RegistryBackend& backend = CurrentRegistryBackend();
-    RegistryHandle handle = 0;
     Strings lines;
-    if (backend.OpenKey(kSettingsRoot, kSettingsKeyNoSlash, handle) != kErrorSuccess) {
-        return lines;
-    }
-    std::vector<RegistryValueEntry> values;
-    static_cast<void>(backend.EnumValues(handle, values));
-    static_cast<void>(backend.CloseKey(handle));
-    for (const auto& value : values) {
-        lines.push_back(value.name + "=" + std::string(value.data.begin(), value.data.end()));
+    for (const auto& name : RegistryValueNames(kSettingsRoot, kSettingsKey)) {
+        lines.push_back(name + "=" + ReadSetting(name));
     }
     return lines;
 }
 
-Strings Names(const std::vector<Account>& accounts) {
+Strings Names(const AccountList& accounts) {
     Strings names;
     for (const auto& account : accounts) {
         names.push_back(account.username);
@@ -66,16 +49,13 @@ Strings Names(const std::vector<Account>& accounts) {
 
 class Form1Test : public ::testing::Test {
 protected:
-    void SetUp() override { SetRegistryBackend(store_.rooted()); }
-    void TearDown() override { SetRegistryBackend(nullptr); }
-
     WorkingFolders Folders() const {
         return {(dir_.path() / "data" / "vellamark").string(),
                 (dir_.path() / "data" / "vellamark" / "temp").string()};
     }
 
-    Form1& MakeForm() {
-        accounts_ = std::make_unique<AccountStore>(keys_);
+    Form1& MakeForm(RegistrySession* registry = nullptr) {
+        accounts_ = std::make_unique<AccountStore>(keys_, registry ? *registry : store_.session());
         Launcher launcher = [this](const MMain& values, const LaunchFlags& flags, LaunchUi& ui) {
             ++launches_;
             launched_ = values;
@@ -95,31 +75,20 @@ protected:
         return form;
     }
 
-    // Stores accounts the way a previous run would have, under the first way's key: it read what
-    // was stored and saved these in its place.
-    void Seed(const std::vector<Account>& accounts) {
-        AccountStore store(keys_);
-        ASSERT_TRUE(store.ReadAccounts().ok());
-        store.Tables() = AccountTables{};
-        for (std::size_t i = 0; i < accounts.size(); ++i) {
-            store.Tables().savedUsernames[i] = accounts[i].username;
-            store.Tables().savedPasswords[i] = accounts[i].password;
-            store.Tables().savedPins[i] = accounts[i].pin;
-        }
-        ASSERT_TRUE(store.SaveUserDetails(WindowEntry{}).ok());
-    }
+    // Stores accounts the way a previous run would have, under the first way's key.
+    void Seed(const AccountList& accounts) { store_.StoreLists(ListsOf(accounts)); }
 
     // Removes the settings key with everything in it, as on a first run.
-    static void ForgetStore() {
+    void ForgetStore() {
         static_cast<void>(
-            CurrentRegistryBackend().DeleteKeyTree(kSettingsRoot, kSettingsKeyNoSlash));
+            store_.session().backend().DeleteKeyTree(kSettingsRoot, kSettingsKeyNoSlash));
     }
 
     // The stored accounts read back through the store, independently of the window.
-    std::vector<Account> Stored() {
-        AccountStore store(keys_);
+    AccountList Stored() {
+        AccountStore store(keys_, store_.session());
         const auto read = store.ReadAccounts();
-        std::vector<Account> accounts;
+        AccountList accounts;
         for (std::size_t i = 0; read && i < read->entries.size(); ++i) {
             const AccountTables& t = store.Tables();
             accounts.push_back({t.savedUsernames[i], t.savedPasswords[i], t.savedPins[i]});
@@ -144,7 +113,7 @@ protected:
         form_->Combo1_Click();
     }
 
-    const std::vector<Account> threeAccounts_{
+    const AccountList threeAccounts_{
         {"alice", "apw", "1111"}, {"bob", "bpw", "2222"}, {"carol", "cpw", "3333"}};
 
     testsupport::TempFolder dir_;
@@ -251,9 +220,9 @@ TEST_F(Form1Test, StartupFailuresEndBeforeTheWindowShows) {
 }
 
 TEST_F(Form1Test, AnUnopenableStoreIsReportedOnceAndStartupGoesOn) {
-    SetRegistryBackend(MakeUnavailableRegistry(kErrorRegistryIoFailed),
-                       "The settings cannot be kept: cannot open the store.");
-    Form1& form = MakeForm();
+    RegistrySession unopenable(MakeUnavailableRegistry(kErrorRegistryIoFailed),
+                               Status::Fail("The settings cannot be kept: cannot open the store."));
+    Form1& form = MakeForm(&unopenable);
     EXPECT_TRUE(form.Form_Load());
     EXPECT_EQ(view_.messages, Strings{"The settings cannot be kept: cannot open the store."});
     EXPECT_TRUE(view_[Control::Command1].enabled);
@@ -352,10 +321,10 @@ TEST_F(Form1Test, LoginWritesTheSettings) {
         EXPECT_TRUE(view_.MenuChecked(MenuItem::a1)) << row.name;  // never changes
         Fill("erin", "epw", "");
         form.Command1_Click();
-        EXPECT_EQ(Setting(kSslValue), row.ssl) << row.name;
-        EXPECT_EQ(Setting(kCreatePageValue), row.createpage) << row.name;
-        EXPECT_EQ(Setting(kIgnoreMenuBarValue), row.ignoremenubar) << row.name;
-        EXPECT_EQ(Setting(kSavePasswordsValue), "0") << row.name;
+        EXPECT_EQ(ReadSetting(kSslValue), row.ssl) << row.name;
+        EXPECT_EQ(ReadSetting(kCreatePageValue), row.createpage) << row.name;
+        EXPECT_EQ(ReadSetting(kIgnoreMenuBarValue), row.ignoremenubar) << row.name;
+        EXPECT_EQ(ReadSetting(kSavePasswordsValue), "0") << row.name;
         EXPECT_EQ(launchedFlags_.CreatePage, std::string(row.createpage) == "True") << row.name;
         EXPECT_EQ(launchedFlags_.IgnoreMenuBar, std::string(row.ignoremenubar) == "True")
             << row.name;
@@ -499,9 +468,9 @@ TEST_F(Form1Test, RemovalCommandsChangeTheStoredLists) {
         EXPECT_EQ(view_[Control::Text2].text.empty(), row.passwordBoxEmpty) << row.name;
         EXPECT_EQ(view_[Control::Text8].text.empty(), row.pinBoxEmpty) << row.name;
         if (row.command == &Form1::t_Click) {
-            EXPECT_EQ(Setting(kUsernameValue), "");
-            EXPECT_EQ(Setting(kPasswordValue), "");
-            EXPECT_EQ(Setting(kPinValue), "");
+            EXPECT_EQ(ReadSetting(kUsernameValue), "");
+            EXPECT_EQ(ReadSetting(kPasswordValue), "");
+            EXPECT_EQ(ReadSetting(kPinValue), "");
         }
         if (row.command == &Form1::d_Click || row.command == &Form1::s_Click) {
             EXPECT_FALSE(view_[Control::Check1].checked) << row.name;
@@ -557,7 +526,7 @@ TEST_F(Form1Test, NothingIsWrittenOnExitOrClose) {
 TEST_F(Form1Test, AFullListStillLogsIn) {
     const std::pair<int, bool> rows[] = {{98, true}, {99, false}, {100, false}};
     for (const auto& [storedAccounts, newOneStored] : rows) {
-        std::vector<Account> accounts;
+        AccountList accounts;
         for (int i = 0; i < storedAccounts; ++i) {
             accounts.push_back({"user" + std::to_string(i), "pw" + std::to_string(i), "0"});
         }
@@ -631,12 +600,7 @@ TEST_F(Form1Test, AccountsOfAnotherZoneAreNeitherGarbledNorLostAtTheNextLogin) {
 
 TEST_F(Form1Test, UnreadableAccountsAreToldOfOnceAndNeverShown) {
     // Saved by an older launcher (no key text beside the lists) whose file was made earlier.
-    testsupport::FakeKeySource reinstalled;
-    reinstalled.first = RenderKeyText(1700000000 - 3600, true);
-    AccountStore before(reinstalled);
-    before.Tables().savedUsernames[0] = "alice";
-    ASSERT_EQ(before.SaveUserDetails(WindowEntry{})->failure, "");
-    DeleteRegistryValue(kSettingsRoot, kSettingsKey, kKeyTextValue);
+    store_.StoreLists({"alice,", ",", ","}, *RenderKeyText(1700000000 - 3600, true));
     Form1& form = LoadedForm();
     ASSERT_EQ(view_.messages.size(), 1u);
     EXPECT_NE(view_.messages[0].find("program file was replaced"), std::string::npos);

@@ -45,16 +45,11 @@ std::string OpenSslDecipher(const std::string& hex) {
 
 TEST(OpenSslCrossCheck, StoredListsDecipherWithAnIndependentBlowfish) {
     testsupport::ScratchStore store;
-    SetRegistryBackend(store.rooted());
+    store.StoreLists({"alice,bob,carol-with-a-longer-name,d,", "pw0,pw1111,pw2222,pw3333,",
+                      "1000,1001,1002,1003,"});
     FixedKeys keys;
-    AccountStore accounts(keys);
-    AccountTables& tables = accounts.Tables();
-    const char* users[] = {"alice", "bob", "carol-with-a-longer-name", "d"};
-    for (int i = 0; i < 4; ++i) {
-        tables.savedUsernames[i] = users[i];
-        tables.savedPasswords[i] = "pw" + std::to_string(i * 1111);
-        tables.savedPins[i] = std::to_string(1000 + i);
-    }
+    AccountStore accounts(keys, store.session());
+    ASSERT_TRUE(accounts.ReadAccounts().ok());
     ASSERT_TRUE(accounts.SaveUserDetails({"bob", "fresh password", "4321", false}).ok());
     EXPECT_EQ(accounts.StoreKey(), Bytes(std::begin(kKey), std::end(kKey)));
 
@@ -64,7 +59,6 @@ TEST(OpenSslCrossCheck, StoredListsDecipherWithAnIndependentBlowfish) {
     EXPECT_EQ(OpenSslDecipher(stored(kUsernameValue)), "alice,bob,carol-with-a-longer-name,d,");
     EXPECT_EQ(OpenSslDecipher(stored(kPasswordValue)), "pw0,####,pw2222,pw3333,");
     EXPECT_EQ(OpenSslDecipher(stored(kPinValue)), "1000,4321,1002,1003,");
-    SetRegistryBackend(nullptr);
 }
 
 }  // namespace

@@ -11,9 +11,8 @@
 #include "cipher/blowfish_state.h"
 #include "cipher/byte_cipher.h"
 #include "cipher/hex_text.h"
-#include "platform/text.h"
-#include "store/key_text.h"
 #include "store/registry.h"
+#include "store/registry_session.h"
 #include "tests/support/fake_key_source.h"
 #include "tests/support/scratch_store.h"
 
@@ -26,13 +25,6 @@ constexpr char kSecondKeyText[] = "Wednesday2023November15001320";
 using FakeKeys = testsupport::FakeKeySource;
 using Strings = std::vector<std::string>;
 
-// The three stored values, as text.
-struct Stored {
-    std::string username;
-    std::string password;
-    std::string pin;
-};
-
 // A store read back on its own: the accounts, and the tables, lists and key it was left with.
 struct ReadBack {
     Result<StoredAccounts> accounts;
@@ -41,23 +33,17 @@ struct ReadBack {
     Bytes key;
 };
 
-ReadBack ReadAccounts(StoreKeySource& keys, const AccountTables& before = {}) {
-    AccountStore store(keys);
-    store.Tables() = before;
-    auto accounts = store.ReadAccounts();
-    return {std::move(accounts), store.Tables(), store.Lists(), store.StoreKey()};
-}
-
 class AccountStoreTest : public ::testing::Test {
 protected:
-    void SetUp() override { SetRegistryBackend(store_.rooted()); }
-    void TearDown() override { SetRegistryBackend(nullptr); }
+    ReadBack ReadAccounts(StoreKeySource& keys) {
+        AccountStore store(keys, store_.session());
+        auto accounts = store.ReadAccounts();
+        return {std::move(accounts), store.Tables(), store.Lists(), store.StoreKey()};
+    }
 
-    static Stored ReadStored() {
-        auto text = [](const char* name) {
-            return TaggedValueText(ReadRegistryString(kSettingsRoot, kSettingsKey, name));
-        };
-        return {text(kUsernameValue), text(kPasswordValue), text(kPinValue)};
+    // The three lists as stored.
+    static PlainLists ReadStored() {
+        return {ReadSetting(kUsernameValue), ReadSetting(kPasswordValue), ReadSetting(kPinValue)};
     }
 
     // Deciphers a stored list under a key text, independently of the store's own decoding.
@@ -69,29 +55,20 @@ protected:
     }
 
     // The plain lists as stored under the first key.
-    static Stored PlainStored() {
-        const Stored stored = ReadStored();
-        return {Decipher(stored.username, kFirstKeyText), Decipher(stored.password, kFirstKeyText),
-                Decipher(stored.pin, kFirstKeyText)};
+    static PlainLists PlainStored() {
+        const PlainLists stored = ReadStored();
+        return {Decipher(stored.usernameList, kFirstKeyText),
+                Decipher(stored.passwordList, kFirstKeyText),
+                Decipher(stored.pinList, kFirstKeyText)};
     }
 
-    static void Put(AccountTables& tables, int slot, std::string user, std::string password,
-                    std::string pin) {
-        tables.savedUsernames[slot] = std::move(user);
-        tables.savedPasswords[slot] = std::move(password);
-        tables.savedPins[slot] = std::move(pin);
-    }
-
-    // A save by a window that holds these tables, on a store that holds nothing (fresh) or
-    // what the last one saved.
-    Result<SaveReport> Save(const AccountTables& tables, const WindowEntry& window,
-                            bool fresh = true) {
-        if (fresh) {
-            (void)CurrentRegistryBackend().DeleteKeyTree(kSettingsRoot, kSettingsKeyNoSlash);
-        }
-        accounts_ = std::make_unique<AccountStore>(keys_);
-        accounts_->Tables() = tables;
-        return accounts_->SaveUserDetails(window);
+    // A window on a store that holds these lists and nothing else, its list read.
+    AccountStore& Window(const PlainLists& stored) {
+        (void)store_.session().backend().DeleteKeyTree(kSettingsRoot, kSettingsKeyNoSlash);
+        store_.StoreLists(stored);
+        accounts_ = std::make_unique<AccountStore>(keys_, store_.session());
+        EXPECT_TRUE(accounts_->ReadAccounts().ok());
+        return *accounts_;
     }
 
     testsupport::ScratchStore store_;
@@ -102,67 +79,61 @@ protected:
 TEST_F(AccountStoreTest, SavesTheListsOfTheCasesThatMatter) {
     struct Row {
         const char* name;
-        AccountTables tables;
+        PlainLists stored;
+        int removed;  // the slot removed before the save, or -1
         WindowEntry window;
-        Stored plain;
-    };
-    auto tables = [](std::initializer_list<std::array<const char*, 4>> slots) {
-        AccountTables result;
-        for (const auto& s : slots) {
-            Put(result, std::stoi(s[0]), s[1], s[2], s[3]);
-        }
-        return result;
+        PlainLists plain;
     };
     const Row rows[] = {
-        {"no account", {}, {"", "", "", false}, {"", "", ""}},
+        {"no account", {}, -1, {"", "", "", false}, {"", "", ""}},
         {"the window's account, password saved",
-         tables({{"0", "alice", "old", "0000"}}),
+         {"alice,", "old,", "0000,"},
+         -1,
          {"alice", "secret", "1234", true},
          {"alice,", "secret,", "1234,"}},
         {"the window's account, password not saved",
-         tables({{"0", "alice", "old", "0000"}}),
+         {"alice,", "old,", "0000,"},
+         -1,
          {"alice", "secret", "1234", false},
          {"alice,", "####,", "1234,"}},
-        {"an emptied slot is left out",
-         tables({{"0", "a", "pa", "1"}, {"1", "", "pb", "2"}, {"2", "c", "pc", "3"}}),
+        {"a removed account is left out",
+         {"a,b,c,", "pa,pb,pc,", "1,2,3,"},
+         1,
          {"x", "", "", false},
          {"a,c,", "pa,pc,", "1,3,"}},
         {"two slots named in the window both take its details",
-         tables({{"0", "bob", "p0", "0"}, {"1", "bob", "p1", "1"}}),
+         {"bob,bob,", "p0,p1,", "0,1,"},
+         -1,
          {"bob", "new", "9999", true},
          {"bob,bob,", "new,new,", "9999,9999,"}},
         {"another letter case keeps its own slots",
-         tables({{"0", "Bob", "mine", "11"}, {"1", "bob", "", ""}}),
+         {"Bob,bob,", "mine,,", "11,,"},
+         -1,
          {"bob", "typed", "22", true},
          {"Bob,bob,", "mine,typed,", "11,22,"}},
         {"a password typed as the marker is stored as the marker",
-         tables({{"0", "eve", "", ""}}),
+         {"eve,", ",", ","},
+         -1,
          {"eve", "####", "5", true},
          {"eve,", "####,", "5,"}},
     };
     for (const auto& row : rows) {
-        const auto outcome = Save(row.tables, row.window);
+        AccountStore& window = Window(row.stored);
+        window.RemoveAccount(row.removed);
+        const auto outcome = window.SaveUserDetails(row.window);
         ASSERT_TRUE(outcome.ok()) << row.name;
-        EXPECT_EQ(outcome->failure, "") << row.name;
-        EXPECT_TRUE(outcome->username == NotStored::kNo && outcome->password == NotStored::kNo &&
-                    outcome->pin == NotStored::kNo)
-            << row.name;
-        const Stored stored = ReadStored();
-        for (const auto* text : {&stored.username, &stored.password, &stored.pin}) {
+        EXPECT_EQ(outcome->Notice(), "") << row.name;
+        const PlainLists stored = ReadStored();
+        for (const auto* text : {&stored.usernameList, &stored.passwordList, &stored.pinList}) {
             EXPECT_EQ(text->size() % 16, 0u) << row.name;
             EXPECT_EQ(text->find_first_not_of("0123456789ABCDEF"), std::string::npos) << row.name;
         }
         // The window keeps the stored forms.
-        EXPECT_EQ(accounts_->Lists().usernameList, stored.username) << row.name;
-        EXPECT_EQ(accounts_->Lists().pinList, stored.pin) << row.name;
-        const Stored plain = PlainStored();
-        EXPECT_EQ(plain.username, row.plain.username) << row.name;
-        EXPECT_EQ(plain.password, row.plain.password) << row.name;
-        EXPECT_EQ(plain.pin, row.plain.pin) << row.name;
-        if (row.plain.username.empty()) {
-            EXPECT_EQ(stored.username, "") << row.name;
-            EXPECT_EQ(stored.password, "") << row.name;
-            EXPECT_EQ(stored.pin, "") << row.name;
+        EXPECT_EQ(window.Lists().usernameList, stored.usernameList) << row.name;
+        EXPECT_EQ(window.Lists().pinList, stored.pinList) << row.name;
+        EXPECT_EQ(PlainStored(), row.plain) << row.name;
+        if (row.plain.usernameList.empty()) {
+            EXPECT_EQ(stored, PlainLists{}) << row.name;
         }
     }
 }
@@ -174,10 +145,8 @@ TEST_F(AccountStoreTest, StoredLengthFollowsThePadding) {
     };
     const Row rows[] = {{"abcdef", 16}, {"abcdefg", 32}, {"abcdefghijklmn", 32}};
     for (const auto& row : rows) {
-        AccountTables tables;
-        Put(tables, 0, row.username, "", "");
-        (void)Save(tables, {});
-        EXPECT_EQ(ReadStored().username.size(), row.hexDigits) << row.username;
+        (void)Window({row.username + std::string(","), ",", ","}).SaveUserDetails({});
+        EXPECT_EQ(ReadStored().usernameList.size(), row.hexDigits) << row.username;
     }
 }
 
@@ -190,14 +159,14 @@ TEST_F(AccountStoreTest, StoresAtMostNinetyNineAccounts) {
     const Row rows[] = {{"98 stored, a new one is the 99th", 98, true},
                         {"99 stored, a new one is not saved", 99, false}};
     for (const auto& row : rows) {
-        AccountTables tables;
+        AccountList accounts;
         for (int i = 0; i < row.stored; ++i) {
-            Put(tables, i, "user" + std::to_string(i), "p", "1");
+            accounts.push_back({"user" + std::to_string(i), "p", "1"});
         }
-        // The Login command leaves slot n empty and puts a typed account into slot n + 1.
-        Put(tables, row.stored + 1, "newcomer", "", "");
-        (void)Save(tables, {"newcomer", "pw", "42", true});
-        const std::string usernames = PlainStored().username;
+        AccountStore& window = Window(ListsOf(accounts));
+        window.PlaceTypedAccount(row.stored, "newcomer", "");
+        (void)window.SaveUserDetails({"newcomer", "pw", "42", true});
+        const std::string usernames = PlainStored().usernameList;
         EXPECT_EQ(usernames.find("newcomer,") != std::string::npos, row.newOneIsSaved) << row.name;
         EXPECT_EQ(std::count(usernames.begin(), usernames.end(), ','),
                   row.stored + (row.newOneIsSaved ? 1 : 0))
@@ -209,7 +178,7 @@ TEST_F(AccountStoreTest, EntriesThatCannotBeStoredExactlyAreLeftOutAndTheCallerI
     struct Row {
         const char* name;
         WindowEntry window;
-        Stored plain;
+        PlainLists plain;
         SaveReport report;
     };
     constexpr auto kNo = NotStored::kNo;
@@ -217,79 +186,64 @@ TEST_F(AccountStoreTest, EntriesThatCannotBeStoredExactlyAreLeftOutAndTheCallerI
         {"username with a comma left out",
          {"a,b", "pw", "1", true},
          {"keep,", "kp,", "k1,"},
-         {NotStored::kComma, kNo, kNo, {}}},
+         {NotStored::kComma, kNo, kNo}},
         {"password with a comma not saved",
          {"win", "p,w", "7", true},
          {"keep,win,", "kp,####,", "k1,7,"},
-         {kNo, NotStored::kComma, kNo, {}}},
+         {kNo, NotStored::kComma, kNo}},
         {"PIN with a comma stored empty",
          {"win", "pw", "1,2", true},
          {"keep,win,", "kp,pw,", "k1,,"},
-         {kNo, kNo, NotStored::kComma, {}}},
+         {kNo, kNo, NotStored::kComma}},
         {"a control character is not stored",
          {"win", "p\x01w", "1\x7f", true},
          {"keep,win,", "kp,####,", "k1,,"},
-         {kNo, NotStored::kControlCharacter, NotStored::kControlCharacter, {}}},
+         {kNo, NotStored::kControlCharacter, NotStored::kControlCharacter}},
         {"a tab is stored as it is",
          {"win", "p\tw", "1", true},
          {"keep,win,", "kp,p\tw,", "k1,1,"},
-         {kNo, kNo, kNo, {}}},
+         {kNo, kNo, kNo}},
     };
     for (const auto& row : rows) {
-        AccountTables tables;
-        Put(tables, 0, "keep", "kp", "k1");
-        Put(tables, 2, row.window.username, "", "");
-        const auto outcome = Save(tables, row.window);
+        AccountStore& window = Window({"keep,", "kp,", "k1,"});
+        window.PlaceTypedAccount(1, row.window.username, "");
+        const auto outcome = window.SaveUserDetails(row.window);
         ASSERT_TRUE(outcome.ok()) << row.name;
         EXPECT_EQ(outcome->username, row.report.username) << row.name;
         EXPECT_EQ(outcome->password, row.report.password) << row.name;
         EXPECT_EQ(outcome->pin, row.report.pin) << row.name;
-        const Stored plain = PlainStored();
-        EXPECT_EQ(plain.username, row.plain.username) << row.name;
-        EXPECT_EQ(plain.password, row.plain.password) << row.name;
-        EXPECT_EQ(plain.pin, row.plain.pin) << row.name;
+        const PlainLists plain = PlainStored();
+        EXPECT_EQ(plain, row.plain) << row.name;
         // The lists read back in step.
         const auto back = ReadAccounts(keys_);
-        EXPECT_EQ(back.accounts->problem, StoredAccounts::Problem::kNone) << row.name;
-        EXPECT_EQ(
-            back.accounts->entries.size(),
-            static_cast<std::size_t>(std::count(plain.username.begin(), plain.username.end(), ',')))
+        EXPECT_FALSE(back.accounts->unreadable) << row.name;
+        EXPECT_EQ(back.accounts->entries.size(),
+                  static_cast<std::size_t>(
+                      std::count(plain.usernameList.begin(), plain.usernameList.end(), ',')))
             << row.name;
     }
 }
 
 TEST_F(AccountStoreTest, FiletimeErrorWritesNothing) {
-    AccountTables tables;
-    Put(tables, 0, "alice", "pw", "1");
-    (void)Save(tables, {"alice", "pw", "1", true});
-    const Stored before = ReadStored();
+    AccountStore& window = Window({"alice,", "pw,", "1,"});
+    const PlainLists before = ReadStored();
     keys_.first = std::nullopt;
-    Put(tables, 1, "bob", "pw", "1");
-    const auto failed = Save(tables, {"bob", "pw", "1", true}, false);
-    EXPECT_FALSE(failed.ok());
+    window.PlaceTypedAccount(1, "bob", "pw");
+    const auto failed = window.SaveUserDetails({"bob", "pw", "1", true});
+    EXPECT_TRUE(failed.Is(StoreFailure::kNoKey));
     EXPECT_EQ(failed.error(), "Filetime error");
-    const Stored after = ReadStored();
-    EXPECT_EQ(after.username, before.username);
-    EXPECT_EQ(after.password, before.password);
-    EXPECT_EQ(after.pin, before.pin);
+    EXPECT_EQ(ReadStored(), before);
 }
 
-TEST_F(AccountStoreTest, ReadsBackWhatWasSaved) {
-    AccountTables tables;
-    Put(tables, 0, "alice", "pa", "11");
-    Put(tables, 1, "bob", "####", "22");
-    Put(tables, 2, "carol", "pc", "33");
-    (void)Save(tables, {"carol", "pc2", "34", true});
-
-    AccountTables before;
-    before.savedUsernames[3] = "stale";
-    before.savedUsernames[4] = "kept";
-    const auto back = ReadAccounts(keys_, before);
-    ASSERT_TRUE(back.accounts.ok());
-    EXPECT_TRUE(back.accounts->loginEnabled);
-    EXPECT_EQ(back.accounts->entries, (std::vector<std::string>{"alice", "bob", "carol"}));
-    EXPECT_EQ(back.lists.usernameList, "alice,bob,carol,");
-    const AccountTables& read = back.tables;
+TEST_F(AccountStoreTest, ReadsBackTheStoredLists) {
+    AccountStore& window = Window({"alice,bob,carol,stale,kept,", ",,,,,", ",,,,,"});
+    store_.StoreLists({"alice,bob,carol,", "pa,####,pc2,", "11,22,34,"});
+    const auto back = window.ReadAccounts();
+    ASSERT_TRUE(back.ok());
+    EXPECT_TRUE(back->loginEnabled);
+    EXPECT_EQ(back->entries, (std::vector<std::string>{"alice", "bob", "carol"}));
+    EXPECT_EQ(window.Lists().usernameList, "alice,bob,carol,");
+    const AccountTables& read = window.Tables();
     EXPECT_EQ(read.savedPasswords[2], "pc2");
     EXPECT_EQ(read.savedPins[2], "34");
     EXPECT_EQ(read.passwordSavedFlags[0], 1);
@@ -301,22 +255,17 @@ TEST_F(AccountStoreTest, ReadsBackWhatWasSaved) {
 }
 
 TEST_F(AccountStoreTest, NothingStoredLeavesTheTablesAlone) {
-    AccountTables before;
-    before.savedUsernames[0] = "typed";
-    const auto back = ReadAccounts(keys_, before);
-    EXPECT_TRUE(back.accounts->entries.empty());
-    EXPECT_TRUE(back.accounts->loginEnabled);
-    EXPECT_EQ(back.tables.savedUsernames[0], "typed");
+    AccountStore& window = Window({});
+    window.PlaceTypedAccount(0, "typed", "");
+    const auto back = window.ReadAccounts();
+    EXPECT_TRUE(back->entries.empty());
+    EXPECT_TRUE(back->loginEnabled);
+    EXPECT_EQ(window.Tables().savedUsernames[1], "typed");
 }
 
 TEST_F(AccountStoreTest, ListsWrittenUnderTheSecondKeyReadUnderIt) {
-    // Store under the local-time key, as an older save did.
-    FakeKeys older;
-    older.first = kSecondKeyText;
-    AccountStore saving(older);
-    Put(saving.Tables(), 0, "dave", "pd", "44");
-    ASSERT_TRUE(saving.SaveUserDetails({"dave", "pd", "44", true}).ok());
-
+    // Stored under the local-time key, as an older save did.
+    store_.StoreLists({"dave,", "pd,", "44,"}, kSecondKeyText);
     const auto back = ReadAccounts(keys_);
     EXPECT_EQ(keys_.secondCalls, 1);
     EXPECT_TRUE(back.accounts->loginEnabled);
@@ -327,23 +276,19 @@ TEST_F(AccountStoreTest, ListsWrittenUnderTheSecondKeyReadUnderIt) {
 }
 
 TEST_F(AccountStoreTest, UsernamesFailingTheLetterTestDisableLoginAndStillReadRight) {
-    AccountTables tables;
-    Put(tables, 0, "1st", "p", "1");
-    (void)Save(tables, {"1st", "p", "1", true});
+    store_.StoreLists({"1st,", "p,", "1,"});
     const auto back = ReadAccounts(keys_);
     EXPECT_FALSE(back.accounts->loginEnabled);
     EXPECT_EQ(keys_.secondCalls, 1);
     // The second key deciphers nothing whole: the first key's decode stays.
     EXPECT_EQ(back.accounts->entries, std::vector<std::string>{"1st"});
-    EXPECT_EQ(back.accounts->problem, StoredAccounts::Problem::kNone);
+    EXPECT_FALSE(back.accounts->unreadable);
     EXPECT_EQ(back.tables.savedPasswords[0], "p");
     EXPECT_EQ(back.key, HexTextToBytes(kFirstKeyText));
 }
 
 TEST_F(AccountStoreTest, KeyFailuresAreReported) {
-    AccountTables tables;
-    Put(tables, 0, "9lives", "p", "1");
-    (void)Save(tables, {"9lives", "p", "1", true});
+    store_.StoreLists({"9lives,", "p,", "1,"});
     struct Row {
         const char* name;
         bool firstFails;
@@ -358,43 +303,32 @@ TEST_F(AccountStoreTest, KeyFailuresAreReported) {
         }
         keys.second = std::nullopt;
         const auto back = ReadAccounts(keys);
-        ASSERT_FALSE(back.accounts.ok()) << row.name;
+        ASSERT_TRUE(back.accounts.Is(StoreFailure::kNoKey)) << row.name;
         EXPECT_NE(back.accounts.error().find(row.message), std::string::npos) << row.name;
     }
 }
 
 TEST_F(AccountStoreTest, PiecesMissingOrBeyondTheSlotsAreSkipped) {
-    auto storeLists = [](const std::string& users, const std::string& passwords,
-                         const std::string& pins) {
-        BlowfishState key;
-        EXPECT_TRUE(InitialiseKey(key, StoreKeyFromText(kFirstKeyText)));
-        WriteRegistryString(kSettingsRoot, kSettingsKey, kUsernameValue,
-                            EncodeStoredList(key, users));
-        WriteRegistryString(kSettingsRoot, kSettingsKey, kPasswordValue,
-                            EncodeStoredList(key, passwords));
-        WriteRegistryString(kSettingsRoot, kSettingsKey, kPinValue, EncodeStoredList(key, pins));
-    };
     {
         // Out of step as the original program leaves them when a username held a comma ("a,b"):
         // read as the system reads them, and the next save writes them in step.
-        storeLists("a,b,ben,", "pa,pb,", "1,2,");
-        AccountStore store(keys_);
+        store_.StoreLists({"a,b,ben,", "pa,pb,", "1,2,"});
+        AccountStore store(keys_, store_.session());
         const auto back = store.ReadAccounts();
         EXPECT_EQ(back->entries, (std::vector<std::string>{"a", "b", "ben"}));
         EXPECT_TRUE(back->loginEnabled);
         EXPECT_EQ(store.Tables().passwordSavedFlags[2], 1);  // the empty piece, as the system
-        ASSERT_EQ(store.SaveUserDetails({})->failure, "");
-        EXPECT_EQ(PlainStored().pin, "1,2,,");
+        ASSERT_TRUE(store.SaveUserDetails({}).ok());
+        EXPECT_EQ(PlainStored().pinList, "1,2,,");
     }
     {
         // Usernames alone (no password or PIN list) are whole.
-        storeLists("ann,ben,", "", "");
-        AccountTables before;
-        before.savedPasswords[1] = "before";
-        const auto back = ReadAccounts(keys_, before);
-        EXPECT_EQ(back.accounts->entries, (std::vector<std::string>{"ann", "ben"}));
-        EXPECT_EQ(back.tables.savedPasswords[1], "before");
-        EXPECT_EQ(back.tables.passwordSavedFlags[1], 1);
+        AccountStore& window = Window({"x,y,", "p,before,", "1,2,"});
+        store_.StoreLists({"ann,ben,", "", ""});
+        const auto back = window.ReadAccounts();
+        EXPECT_EQ(back->entries, (std::vector<std::string>{"ann", "ben"}));
+        EXPECT_EQ(window.Tables().savedPasswords[1], "before");
+        EXPECT_EQ(window.Tables().passwordSavedFlags[1], 1);
     }
     {
         std::string users;
@@ -403,7 +337,7 @@ TEST_F(AccountStoreTest, PiecesMissingOrBeyondTheSlotsAreSkipped) {
             users += std::to_string(i);
             users += ',';
         }
-        storeLists(users, "", "");
+        store_.StoreLists({users, "", ""});
         const auto back = ReadAccounts(keys_);
         EXPECT_EQ(back.accounts->entries.size(), static_cast<std::size_t>(kAccountSlots));
         EXPECT_EQ(back.tables.savedUsernames[100], "u100");
@@ -412,30 +346,19 @@ TEST_F(AccountStoreTest, PiecesMissingOrBeyondTheSlotsAreSkipped) {
 
 // The texts of the settings key's values whose names begin with prefix.
 std::vector<std::string> ValuesNamed(const std::string& prefix) {
-    RegistryBackend& backend = CurrentRegistryBackend();
-    RegistryHandle handle = 0;
-    std::vector<RegistryValueEntry> values;
-    if (backend.OpenKey(kSettingsRoot, kSettingsKeyNoSlash, handle) == kErrorSuccess) {
-        (void)backend.EnumValues(handle, values);
-        (void)backend.CloseKey(handle);
-    }
     std::vector<std::string> texts;
-    for (const auto& value : values) {
-        if (value.name.rfind(prefix, 0) == 0) {
-            texts.emplace_back(value.data.begin(),
-                               std::find(value.data.begin(), value.data.end(), 0));
+    for (const auto& name : RegistryValueNames(kSettingsRoot, kSettingsKey)) {
+        if (name.rfind(prefix, 0) == 0) {
+            texts.push_back(ReadSetting(name));
         }
     }
     return texts;
 }
 
 TEST_F(AccountStoreTest, ListsSavedUnderOneKeyAreNeverShownUnderAnotherAndSurviveTheNextSave) {
-    AccountTables tables;
-    Put(tables, 0, "alice", "apw", "1111");
-    Put(tables, 1, "\xC3\x89milie", "epw", "3333");
-    ASSERT_EQ(Save(tables, {})->failure, "");
-    DeleteRegistryValue(kSettingsRoot, kSettingsKey, kKeyTextValue);  // as older launchers left it
-    const Stored original = ReadStored();
+    // Saved by an older launcher, which kept no key text beside the lists.
+    store_.StoreLists({"alice,\xC3\x89milie,", "apw,epw,", "1111,3333,"});
+    const PlainLists original = ReadStored();
     // Other keys, as a reinstalled program file (another creation time) or another zone give.
     int garbageThatLooksLikeNames = 0;
     for (int i = 1; i <= 40; ++i) {
@@ -444,11 +367,12 @@ TEST_F(AccountStoreTest, ListsSavedUnderOneKeyAreNeverShownUnderAnotherAndSurviv
         other.second = RenderKeyText(1700000000 - i * 86401, true);
         BlowfishState wrong;
         (void)InitialiseKey(wrong, StoreKeyFromText(*other.first));
-        garbageThatLooksLikeNames += PassesLetterTest(DecodeStoredList(wrong, original.username));
+        garbageThatLooksLikeNames +=
+            PassesLetterTest(DecodeStoredList(wrong, original.usernameList));
         const auto back = ReadAccounts(other);
         EXPECT_TRUE(back.accounts->entries.empty()) << *other.first;
         EXPECT_FALSE(back.accounts->loginEnabled) << *other.first;
-        EXPECT_EQ(back.accounts->problem, StoredAccounts::Problem::kUnreadable) << *other.first;
+        EXPECT_TRUE(back.accounts->unreadable) << *other.first;
     }
     EXPECT_GT(garbageThatLooksLikeNames, 0);  // the letter test alone would have shown some
 
@@ -456,17 +380,17 @@ TEST_F(AccountStoreTest, ListsSavedUnderOneKeyAreNeverShownUnderAnotherAndSurviv
     FakeKeys other;
     other.first = RenderKeyText(1700003599, true);
     for (int save = 0; save < 2; ++save) {
-        AccountStore saving(other);
+        AccountStore saving(other, store_.session());
         ASSERT_TRUE(saving.ReadAccounts().ok());
         if (save == 0) {
-            Put(saving.Tables(), 1, "newbie", "npw", "9");
+            saving.PlaceTypedAccount(0, "newbie", "npw");
         }
-        ASSERT_EQ(saving.SaveUserDetails({"newbie", "npw", "9", true})->failure, "");
+        ASSERT_TRUE(saving.SaveUserDetails({"newbie", "npw", "9", true}).ok());
     }
-    EXPECT_EQ(ValuesNamed("username.unreadable-"), std::vector<std::string>{original.username});
-    EXPECT_EQ(ValuesNamed("password.unreadable-"), std::vector<std::string>{original.password});
-    EXPECT_EQ(ValuesNamed("pin.unreadable-"), std::vector<std::string>{original.pin});
-    EXPECT_EQ(Decipher(ReadStored().username, *other.first), "newbie,");
+    EXPECT_EQ(ValuesNamed("username.unreadable-"), Strings{original.usernameList});
+    EXPECT_EQ(ValuesNamed("password.unreadable-"), Strings{original.passwordList});
+    EXPECT_EQ(ValuesNamed("pin.unreadable-"), Strings{original.pinList});
+    EXPECT_EQ(Decipher(ReadStored().usernameList, *other.first), "newbie,");
 }
 
 TEST_F(AccountStoreTest, ListsOfAReplacedProgramFileAreReadByTheKeyTextBesideThemAndReKeyed) {
@@ -478,15 +402,14 @@ TEST_F(AccountStoreTest, ListsOfAReplacedProgramFileAreReadByTheKeyTextBesideThe
     for (auto [keys, first, beside] :
          {Row{&replaced, "alice", kFirstKeyText}, Row{&keys_, "alice", kSecondKeyText},
           Row{&keys_, "1st", kSecondKeyText}}) {
-        AccountTables tables;
-        Put(tables, 0, first, "pw", "1");
-        ASSERT_EQ(Save(tables, {})->failure, "");
+        (void)store_.session().backend().DeleteKeyTree(kSettingsRoot, kSettingsKeyNoSlash);
+        store_.StoreLists({first + std::string(","), "pw,", "1,"});
         WriteRegistryString(kSettingsRoot, kSettingsKey, kKeyTextValue, std::string(beside));
-        AccountStore window(*keys);
+        AccountStore window(*keys, store_.session());
         EXPECT_EQ(window.ReadAccounts()->entries, Strings{first});
         EXPECT_EQ(window.StoreKey(), HexTextToBytes(kFirstKeyText));
-        ASSERT_EQ(window.SaveUserDetails({})->failure, "");
-        EXPECT_EQ(Decipher(ReadStored().username, *keys->first), first + std::string(","));
+        ASSERT_TRUE(window.SaveUserDetails({}).ok());
+        EXPECT_EQ(Decipher(ReadStored().usernameList, *keys->first), first + std::string(","));
         EXPECT_EQ(ValuesNamed(kKeyTextValue), Strings{*keys->first});
     }
 }
@@ -498,12 +421,12 @@ TEST_F(AccountStoreTest, ALanguageRoundTripListsEveryAccountAndKeepsASetOnce) {
     english.first = RenderKeyText(1700000000, true);
     deutsch.first = RenderKeyText(1700000000, true, german);
     auto start = [&](FakeKeys& keys, const char* login) {
-        AccountStore window(keys);
+        AccountStore window(keys, store_.session());
         auto read = window.ReadAccounts();
-        if (login && std::count(read->entries.begin(), read->entries.end(), login) == 0) {
-            Put(window.Tables(), static_cast<int>(read->entries.size()) + 1, login, "pw", "1");
+        if (login) {
+            window.PlaceTypedAccount(static_cast<int>(read->entries.size()), login, "pw");
+            EXPECT_TRUE(window.SaveUserDetails({login, "pw", "1", true}).ok());
         }
-        EXPECT_TRUE(!login || window.SaveUserDetails({login, "pw", "1", true})->failure.empty());
         return read;
     };
     // Saved in English by a launcher that kept no key text; read in German: not shown, and the
@@ -522,32 +445,27 @@ TEST_F(AccountStoreTest, ALanguageRoundTripListsEveryAccountAndKeepsASetOnce) {
 }
 
 TEST_F(AccountStoreTest, TwoLaunchersNeverLoseEachOthersAccounts) {
-    AccountTables tables;
-    Put(tables, 0, "alice", "apw", "1");
-    ASSERT_EQ(Save(tables, {})->failure, "");
+    store_.StoreLists({"alice,", "apw,", "1,"});
     // Two windows open at once, each with a connection (or registry handle) of its own.
-    const std::shared_ptr<RegistryBackend> backends[] = {store_.rooted(), store_.another()};
-    AccountStore windows[] = {AccountStore(keys_), AccountStore(keys_)};
-    auto in = [&](int w) -> AccountStore& {
-        SetRegistryBackend(backends[w]);
-        return windows[w];
-    };
-    ASSERT_TRUE(in(0).ReadAccounts().ok());
-    ASSERT_TRUE(in(1).ReadAccounts().ok());
+    RegistrySession another(store_.another());
+    AccountStore a(keys_, store_.session());
+    AccountStore b(keys_, another);
+    ASSERT_TRUE(a.ReadAccounts().ok());
+    ASSERT_TRUE(b.ReadAccounts().ok());
     // A logs in as bob, then B as carol (a typed name goes after the empty slot).
-    Put(in(0).Tables(), 2, "bob", "bpw", "");
-    ASSERT_EQ(in(0).SaveUserDetails({"bob", "bpw", "2", true})->failure, "");
-    Put(in(1).Tables(), 2, "carol", "cpw", "");
-    ASSERT_EQ(in(1).SaveUserDetails({"carol", "cpw", "3", true})->failure, "");
-    EXPECT_EQ(PlainStored().username, "alice,carol,bob,");
-    EXPECT_EQ(PlainStored().pin, "1,3,2,");
+    a.PlaceTypedAccount(1, "bob", "bpw");
+    ASSERT_TRUE(a.SaveUserDetails({"bob", "bpw", "2", true}).ok());
+    b.PlaceTypedAccount(1, "carol", "cpw");
+    ASSERT_TRUE(b.SaveUserDetails({"carol", "cpw", "3", true}).ok());
+    EXPECT_EQ(PlainStored().usernameList, "alice,carol,bob,");
+    EXPECT_EQ(PlainStored().pinList, "1,3,2,");
     // A removes alice; B, which never saw bob, forgets carol's password: both changes stay.
-    in(0).Tables().savedUsernames[0].clear();
-    ASSERT_EQ(in(0).SaveUserDetails({})->failure, "");
-    in(1).Tables().savedPasswords[2] = kNoPasswordMarker;
-    ASSERT_EQ(in(1).SaveUserDetails({})->failure, "");
-    EXPECT_EQ(PlainStored().username, "carol,bob,");
-    EXPECT_EQ(PlainStored().password, "####,bpw,");
+    a.RemoveAccount(0);
+    ASSERT_TRUE(a.SaveUserDetails({}).ok());
+    b.ForgetPassword(2);
+    ASSERT_TRUE(b.SaveUserDetails({}).ok());
+    EXPECT_EQ(PlainStored().usernameList, "carol,bob,");
+    EXPECT_EQ(PlainStored().passwordList, "####,bpw,");
 }
 
 }  // namespace

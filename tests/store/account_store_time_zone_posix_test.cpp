@@ -38,7 +38,6 @@ TEST(TimeZones, AccountsReadBackExactlyOrAreReportedUnreadableAndKept) {
     ExecutableKeySource keys(program.text());
     SecondWayKeys olderKeys(keys);
     testsupport::ScratchStore store;
-    SetRegistryBackend(store.rooted());
     const auto inZone = [](const std::string& zone) {
         ::setenv("TZ", zone.c_str(), 1);
         ::tzset();
@@ -54,21 +53,21 @@ TEST(TimeZones, AccountsReadBackExactlyOrAreReportedUnreadableAndKept) {
                 for (const std::string first : {"alpha", "1alpha", "\xC3\x89milie"}) {
                     const std::string row = (older ? "older store, " : "") + first + " saved in " +
                                             saveZone + ", read in " + readZone;
-                    (void)CurrentRegistryBackend().DeleteKeyTree(kSettingsRoot,
-                                                                 kSettingsKeyNoSlash);
+                    (void)store.session().backend().DeleteKeyTree(kSettingsRoot,
+                                                                  kSettingsKeyNoSlash);
                     inZone(saveZone);
-                    AccountStore saving(older ? static_cast<StoreKeySource&>(olderKeys) : keys);
-                    saving.Tables().savedUsernames[0] = first;
-                    saving.Tables().savedPasswords[0] = "pw-" + first;
-                    saving.Tables().savedUsernames[1] = "zed";
-                    ASSERT_EQ(saving.SaveUserDetails({})->failure, "") << row;
+                    AccountStore saving(older ? static_cast<StoreKeySource&>(olderKeys) : keys,
+                                        store.session());
+                    saving.PlaceTypedAccount(0, first, "pw-" + first);
+                    saving.PlaceTypedAccount(1, "zed", "");
+                    ASSERT_TRUE(saving.SaveUserDetails({}).ok()) << row;
                     if (older) {  // older launchers kept no key text beside the lists
                         DeleteRegistryValue(kSettingsRoot, kSettingsKey, kKeyTextValue);
                     }
                     const std::string saved = Stored(kUsernameValue);
 
                     inZone(readZone);
-                    AccountStore reading(keys);
+                    AccountStore reading(keys, store.session());
                     const auto read = reading.ReadAccounts();
                     // The time in UTC reads anywhere (so does local time in UTC), another
                     // local time only in its own zone.
@@ -81,14 +80,13 @@ TEST(TimeZones, AccountsReadBackExactlyOrAreReportedUnreadableAndKept) {
                     // Never garbled: nothing shown, and the stored lists untouched (the next
                     // save keeps them, as the account store's own tests show).
                     EXPECT_TRUE(read->entries.empty()) << row;
-                    EXPECT_EQ(read->problem, StoredAccounts::Problem::kUnreadable) << row;
+                    EXPECT_TRUE(read->unreadable) << row;
                     EXPECT_FALSE(read->loginEnabled) << row;
                     EXPECT_EQ(Stored(kUsernameValue), saved) << row;
                 }
             }
         }
     }
-    SetRegistryBackend(nullptr);
 }
 
 }  // namespace

@@ -53,10 +53,9 @@ TEST(ProgramFileWindows, AFileDatedBefore1970GivesItsKeyTextBothWaysAndKeepsTheA
     std::ofstream(PathFromUtf8(path)) << "the program";
     ExecutableKeySource keys(folder);
     testsupport::ScratchStore store;
-    SetRegistryBackend(store.rooted());
-    AccountStore installed(keys);
-    installed.Tables().savedUsernames[0] = "alice";
-    ASSERT_EQ(installed.SaveUserDetails({})->failure, "");
+    AccountStore installed(keys, store.session());
+    installed.PlaceTypedAccount(0, "alice", "");
+    ASSERT_TRUE(installed.SaveUserDetails({}).ok());
     for (const auto& row : rows) {
         const FILETIME when{static_cast<DWORD>(row.ticks), static_cast<DWORD>(row.ticks >> 32)};
         const HANDLE file =
@@ -75,13 +74,12 @@ TEST(ProgramFileWindows, AFileDatedBefore1970GivesItsKeyTextBothWaysAndKeepsTheA
         ASSERT_TRUE(::FileTimeToLocalFileTime(&when, &local) &&
                     ::FileTimeToSystemTime(&local, &localParts));
         EXPECT_EQ(keys.DateCreatedKeyText(), KeyTextOf(localParts)) << row.utc.wYear;
-        AccountStore reinstalled(keys);
+        AccountStore reinstalled(keys, store.session());
         EXPECT_EQ(reinstalled.ReadAccounts()->entries, std::vector<std::string>{"alice"});
-        ASSERT_EQ(reinstalled.SaveUserDetails({})->failure, "");
+        ASSERT_TRUE(reinstalled.SaveUserDetails({}).ok());
         EXPECT_EQ(ReadRegistryString(kSettingsRoot, kSettingsKey, kKeyTextValue),
                   TaggedValue(*keys.FileTimeKeyText()));
     }
-    SetRegistryBackend(nullptr);
     if (anyDate) {
         std::filesystem::remove_all(PathFromUtf8(folder));
     }

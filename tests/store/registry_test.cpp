@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "platform/text.h"
-#include "store/user_registry.h"
 #include "tests/support/scratch_store.h"
 
 namespace vellamark {
@@ -18,14 +17,11 @@ using ByteVector = std::vector<std::uint8_t>;
 
 class RegistryRoutines : public ::testing::Test {
 protected:
-    void SetUp() override { SetRegistryBackend(store_.shared()); }
-    void TearDown() override { SetRegistryBackend(nullptr); }
-
-    std::string Key() const { return store_.base() + "\\Settings"; }
+    static std::string Key() { return "Settings"; }
 
     // The raw value as the backend holds it.
     std::int32_t Raw(const std::string& name, std::uint32_t& kind, ByteVector& data) {
-        auto& backend = store_.backend();
+        auto& backend = store_.session().backend();
         RegistryHandle handle = 0;
         auto rc = backend.OpenKey(kHkeyCurrentUser, Key(), handle);
         if (rc != kErrorSuccess) {
@@ -42,7 +38,7 @@ protected:
     }
 
     void Store(const std::string& name, std::uint32_t kind, const ByteVector& data) {
-        auto& backend = store_.backend();
+        auto& backend = store_.session().backend();
         RegistryHandle handle = 0;
         ASSERT_EQ(backend.CreateKey(kHkeyCurrentUser, Key(), handle), kErrorSuccess);
         ASSERT_EQ(backend.SetValue(handle, name, kind, data.data(),
@@ -155,7 +151,7 @@ TEST_F(RegistryRoutines, KeyExistsAnswersByTheHandleAndLeavesNoKeyOpen) {
     EXPECT_EQ(LastRegistryResult(), kErrorSuccess);
     EXPECT_TRUE(RegistryKeyExists(kHkeyCurrentUser, Key() + "\\"));
     // The key could be deleted at once: nothing holds it open.
-    EXPECT_EQ(store_.backend().DeleteKeyTree(kHkeyCurrentUser, Key()), kErrorSuccess);
+    EXPECT_EQ(store_.session().backend().DeleteKeyTree(kHkeyCurrentUser, Key()), kErrorSuccess);
     EXPECT_FALSE(RegistryKeyExists(kHkeyCurrentUser, Key()));
 }
 
@@ -167,14 +163,13 @@ TEST_F(RegistryRoutines, WritingCreatesTheKeyAndReplacesTheValue) {
 }
 
 TEST(RegistryRoutinesWithoutStore, NeverFailAndKeepTheCodes) {
-    SetRegistryBackend(MakeUnavailableRegistry(kErrorAccessDenied));
+    // No store was given them, and they open none of their own.
     WriteRegistryString(kHkeyCurrentUser, "Software\\X", "v", std::string("text"));
     EXPECT_EQ(LastRegistryResult(), kErrorInvalidHandle);
     EXPECT_EQ(ReadRegistryString(kHkeyCurrentUser, "Software\\X", "v"), TaggedValue(std::string()));
     EXPECT_FALSE(RegistryKeyExists(kHkeyCurrentUser, "Software\\X"));
     CreateRegistryKey(kHkeyCurrentUser, "Software\\X");
     EXPECT_EQ(LastRegistryResult(), kErrorInvalidHandle);
-    SetRegistryBackend(nullptr);
 }
 
 TEST(TaggedValueTextTest, GivesTheStoredTextOfEachKind) {

@@ -20,6 +20,7 @@
 #include "store/account_store.h"
 #include "store/key_text.h"
 #include "store/registry.h"
+#include "store/registry_session.h"
 #include "store/sqlite_registry.h"
 #include "tests/support/child_process_posix.h"
 #include "tests/support/fake_key_source.h"
@@ -142,23 +143,23 @@ TEST(SqliteStore, AFileThatIsNotOurDatabaseIsMovedAsideAndKept) {
     }
 }
 
-TEST(SqliteStore, TheRoutinesOpenTheUsersStoreAndKeepTheirPromiseOverDamage) {
+TEST(SqliteStore, TheUsersStoreOpensOverDamageAndTheRoutinesKeepTheirPromise) {
     testsupport::TempFolder temp;
     const ScopedEnv xdg("XDG_CONFIG_HOME", temp.text());
     const fs::path folder = fs::path(temp.path()) / "vellamark";
     fs::create_directories(folder);
     WriteFile(folder / "registry.sqlite3", "garbage");
 
-    SetRegistryBackend(nullptr);
+    RegistrySession registry = UseUserRegistry();
+    const RegistryInUse use(registry);
     CreateRegistryKey(kHkeyCurrentUser, "Software\\Corvane\\Vellamar");
     EXPECT_EQ(LastRegistryResult(), kErrorSuccess);
     WriteRegistryString(kHkeyCurrentUser, "Software\\Corvane\\Vellamar\\", "savepasswords",
                         std::string("1"));
     EXPECT_EQ(ReadRegistryString(kHkeyCurrentUser, "Software\\Corvane\\Vellamar", "savepasswords"),
               TaggedValue(std::string("1")));
-    const std::string problem = RegistryStoreProblem();
+    const std::string problem = registry.Opened().error();
     EXPECT_NE(problem.find("moved to"), std::string::npos) << problem;
-    SetRegistryBackend(nullptr);
 
     int damagedFiles = 0;
     for (const auto& entry : fs::directory_iterator(folder)) {
@@ -172,11 +173,11 @@ TEST(SqliteStore, AStoreThatCannotBeOpenedReadsEmptyAndSaysWhy) {
     // The folder the store needs is a file.
     WriteFile(fs::path(temp.path()) / "vellamark", "in the way");
     const ScopedEnv xdg("XDG_CONFIG_HOME", temp.text());
-    SetRegistryBackend(nullptr);
+    RegistrySession registry = UseUserRegistry();
+    const RegistryInUse use(registry);
     WriteRegistryString(kHkeyCurrentUser, "Software\\X", "v", std::string("lost"));
     EXPECT_EQ(ReadRegistryString(kHkeyCurrentUser, "Software\\X", "v"), TaggedValue(std::string()));
-    EXPECT_FALSE(RegistryStoreProblem().empty());
-    SetRegistryBackend(nullptr);
+    EXPECT_FALSE(registry.Opened().ok());
 }
 
 TEST(SqliteStore, AStoreHeldAtStartIsToldWithinTheWaitAndOpenedAgainAtTheNextSave) {
@@ -187,18 +188,18 @@ TEST(SqliteStore, AStoreHeldAtStartIsToldWithinTheWaitAndOpenedAgainAtTheNextSav
     sqlite3* other = nullptr;  // another program, holding the whole store
     ASSERT_EQ(sqlite3_open(file.c_str(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-    SetRegistryBackend(nullptr);
-    testsupport::FakeKeySource keys;
-    AccountStore window(keys);
     const auto started = std::chrono::steady_clock::now();
-    EXPECT_EQ(window.ReadAccounts()->problem, StoredAccounts::Problem::kReadFailed);
+    RegistrySession registry = UseUserRegistry();
+    testsupport::FakeKeySource keys;
+    AccountStore window(keys, registry);
+    EXPECT_TRUE(window.ReadAccounts().Is(StoreFailure::kNotRead));
     EXPECT_LT(std::chrono::steady_clock::now() - started, kStoreLockWait + std::chrono::seconds(1));
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
-    window.Tables().savedUsernames[1] = "alice";
-    ASSERT_EQ(window.SaveUserDetails({"alice", "pw", "1", true})->failure, "");
-    EXPECT_EQ(AccountStore(keys).ReadAccounts()->entries, std::vector<std::string>{"alice"});
-    SetRegistryBackend(nullptr);
+    window.PlaceTypedAccount(0, "alice", "pw");
+    ASSERT_TRUE(window.SaveUserDetails({"alice", "pw", "1", true}).ok());
+    EXPECT_EQ(AccountStore(keys, registry).ReadAccounts()->entries,
+              std::vector<std::string>{"alice"});
 }
 
 // Runs body in a child process with a store of its own opened on the file; returns its pid.
@@ -211,9 +212,9 @@ pid_t InChild(const fs::path& file, Body body) {
             std::fprintf(stderr, "child: %s\n", opening.error().c_str());
             ::_exit(2);
         }
-        SetRegistryBackend(std::shared_ptr<RegistryBackend>(std::move(opening->backend)));
+        RegistrySession session(std::move(opening->backend));
+        const RegistryInUse use(session);
         body();
-        SetRegistryBackend(nullptr);
         ::_exit(0);
     }
     return pid;
@@ -247,7 +248,8 @@ TEST(SqliteStore, ProcessesWritingAtOnceLoseNothing) {
     auto opening = OpenSqliteRegistry(file);
     ASSERT_TRUE(opening.ok()) << opening.error();
     EXPECT_FALSE(opening->movedAsideTo.has_value());
-    SetRegistryBackend(std::shared_ptr<RegistryBackend>(std::move(opening->backend)));
+    RegistrySession session(std::move(opening->backend));
+    const RegistryInUse use(session);
     for (int p = 0; p < kProcesses; ++p) {
         for (int i = 0; i < kWrites; ++i) {
             const std::string value = "p" + std::to_string(p) + "-" + std::to_string(i);
@@ -259,7 +261,6 @@ TEST(SqliteStore, ProcessesWritingAtOnceLoseNothing) {
         TaggedValueText(ReadRegistryString(kHkeyCurrentUser, "Software\\Shared", "last"));
     ASSERT_EQ(last.size(), 200u);
     EXPECT_EQ(last, std::string(200, last[0]));
-    SetRegistryBackend(nullptr);
     EXPECT_EQ(IntegrityCheck(file), "ok");
 }
 
@@ -291,46 +292,38 @@ TEST(SqliteStore, AWriterKilledMidWriteLeavesAReadableStoreAndWholeValues) {
     auto opening = OpenSqliteRegistry(file);
     ASSERT_TRUE(opening.ok()) << opening.error();
     EXPECT_FALSE(opening->movedAsideTo.has_value());
-    SetRegistryBackend(std::shared_ptr<RegistryBackend>(std::move(opening->backend)));
+    RegistrySession session(std::move(opening->backend));
+    const RegistryInUse use(session);
     const std::string value =
         TaggedValueText(ReadRegistryString(kHkeyCurrentUser, "Software\\Big", "value"));
-    SetRegistryBackend(nullptr);
     ASSERT_EQ(value.size(), 256u * 1024u);
     EXPECT_EQ(value, std::string(value.size(), value[0]));
     EXPECT_EQ(IntegrityCheck(file), "ok");
 }
 
-// A launcher started on the store in the folder, its window having read the accounts.
+// A launcher on the store in the folder.
 struct Launcher {
     testsupport::FakeKeySource keys;
-    std::unique_ptr<AccountStore> window;
+    std::unique_ptr<RegistrySession> registry;
 
     explicit Launcher(const fs::path& folder) {
         auto opening = OpenSqliteRegistry(folder / "registry.sqlite3");
-        SetRegistryBackend(opening ? std::shared_ptr<RegistryBackend>(std::move(opening->backend))
-                                   : nullptr);
-        window = std::make_unique<AccountStore>(keys);
-        (void)window->ReadAccounts();
+        EXPECT_TRUE(opening.ok()) << opening.error();
+        registry = std::make_unique<RegistrySession>(std::move(opening->backend));
     }
-    // Logs in as this account, typed (after the empty slot that follows the list) unless the
-    // window holds it; what the save said, empty when written.
+    // Logs in as this account in a window of its own, typed (after the empty slot that follows
+    // the list) unless listed; what the save said, empty when written.
     std::string LogIn(const char* username) {
-        auto& names = window->Tables().savedUsernames;
-        const auto last = std::find_if(names.rbegin(), names.rend(),
-                                       [](const std::string& name) { return !name.empty(); });
-        if (std::find(names.begin(), names.end(), username) == names.end()) {
-            const auto slot = static_cast<std::size_t>(names.rend() - last) + 1;
-            names[slot] = username;
-            window->Tables().savedPasswords[slot] = "pw";
-            window->Tables().savedPins[slot] = "2";
-        }
-        const auto saved = window->SaveUserDetails({username, "pw", "2", true},
-                                                   LoginSettings{true, false, true, true});
-        return saved ? saved->failure : saved.error();
+        AccountStore window(keys, *registry);
+        const auto read = window.ReadAccounts();
+        window.PlaceTypedAccount(read ? static_cast<int>(read->entries.size()) : 0, username, "pw");
+        const auto saved = window.SaveUserDetails({username, "pw", "2", true},
+                                                  LoginSettings{true, false, true, true});
+        return saved ? "" : saved.error();
     }
     // The stored accounts as another window reads them: name/PIN, each closed by a comma.
     std::string Lists() {
-        AccountStore reader(keys);
+        AccountStore reader(keys, *registry);
         const auto read = reader.ReadAccounts();
         std::string lists;
         for (std::size_t i = 0; read && i < read->entries.size(); ++i) {
@@ -366,7 +359,7 @@ TEST(SqliteStore, AFullDiskFailsTheSaveWithItsReasonAndTheListsStayInStep) {
             ::setrlimit(RLIMIT_FSIZE, &tiny);
         }
         if (const auto why = launcher.LogIn("bob");
-            why.empty() || (tmpfs && why != "the disk is full")) {
+            why.empty() || (tmpfs && why.find(": the disk is full.") == std::string::npos)) {
             return "the save on a full disk gave \"" + why + "\"";
         }
         if (launcher.Lists() != "alice/2,") {
@@ -399,7 +392,8 @@ TEST(SqliteStore, AStoreThatMayNotBeWrittenStillReadsAndAFailedSaveSaysWhy) {
                     folderReadOnly ? 0500 : 0400);
             Launcher launcher(folder);
             const std::string why = launcher.LogIn("bob");
-            if (why != "the settings store, or its folder, may not be written") {
+            if (why.find(": the settings store, or its folder, may not be written.") ==
+                std::string::npos) {
                 return "the save gave \"" + why + "\"";
             }
             return launcher.Lists() == "alice/2," ? "" : "the lists read " + launcher.Lists();

@@ -1,5 +1,9 @@
 #include "tests/support/scratch_store.h"
 
+#include "cipher/blowfish.h"
+#include "store/key_text.h"
+#include "store/stored_settings.h"
+
 namespace vellamark::testsupport {
 namespace {
 
@@ -66,11 +70,26 @@ std::string ScratchStore::file() const {
     return folder_ ? (folder_->path() / "registry.sqlite3").string() : std::string();
 }
 
+void ScratchStore::StoreLists(const PlainLists& plain, const std::string& keyText) {
+    BlowfishState key;
+    (void)InitialiseKey(key, StoreKeyFromText(keyText));
+    WriteRegistryString(kSettingsRoot, kSettingsKey, kUsernameValue,
+                        EncodeStoredList(key, plain.usernameList));
+    WriteRegistryString(kSettingsRoot, kSettingsKey, kPasswordValue,
+                        EncodeStoredList(key, plain.passwordList));
+    WriteRegistryString(kSettingsRoot, kSettingsKey, kPinValue,
+                        EncodeStoredList(key, plain.pinList));
+}
+
 ScratchStore::ScratchStore() {
     Open();
+    session_ = std::make_unique<RegistrySession>(rooted());
+    inUse_ = std::make_unique<RegistryInUse>(*session_);
 }
 
 ScratchStore::~ScratchStore() {
+    inUse_.reset();
+    session_.reset();
     Close();
 }
 

@@ -3,13 +3,18 @@
 #include <memory>
 #include <string>
 
+#include "store/list_codec.h"
+#include "store/registry.h"
 #include "store/registry_backend.h"
+#include "store/registry_session.h"
+#include "tests/support/fake_key_source.h"
 #include "tests/support/temp_folder.h"
 
 namespace vellamark::testsupport {
 
 // A store of this test's own: a fresh SQLite database in a temporary folder natively; under
 // Windows (wine) the registry itself, with a scratch key under HKCU that is deleted afterwards.
+// While it lives, the registry routines work on it, every key path taken below base().
 class ScratchStore {
 public:
     ScratchStore();
@@ -30,6 +35,11 @@ public:
     [[nodiscard]] std::shared_ptr<RegistryBackend> another();
     // The database file natively; empty under Windows.
     [[nodiscard]] std::string file() const;
+    // The session the routines work on, rooted like rooted(): the one to hand an account store.
+    [[nodiscard]] RegistrySession& session() { return *session_; }
+    // Stores the three plain lists as a launcher keyed by keyText saves them (and, as older
+    // launchers, nothing beside them), for a test to start from.
+    void StoreLists(const PlainLists& plain, const std::string& keyText = FakeKeySource::kFirst);
 
     // Another program holding the whole store, against reading and writing, until the object
     // returned goes: a connection in an exclusive transaction natively, another launcher's
@@ -50,6 +60,8 @@ private:
     std::string base_;
     std::string lockName_;
     std::unique_ptr<TempFolder> folder_;
+    std::unique_ptr<RegistrySession> session_;
+    std::unique_ptr<RegistryInUse> inUse_;
 };
 
 }  // namespace vellamark::testsupport

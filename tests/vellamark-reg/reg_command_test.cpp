@@ -148,10 +148,12 @@ TEST_F(RegCommand, QueryListsEveryValueOfTheKey) {
 
 TEST_F(RegCommand, StoresTextWithOneClosingNul) {
     ASSERT_EQ(Reg({"add", "HKCU\\{K}", "/v", "t", "/d", "abc"}).exit, 0);
-    SetRegistryBackend(store_.shared());
-    EXPECT_EQ(ReadRegistryString(kHkeyCurrentUser, store_.base(), "t"),
-              TaggedValue(std::string("abc")));
-    SetRegistryBackend(nullptr);
+    {
+        RegistrySession whole(store_.shared());
+        const RegistryInUse use(whole);
+        EXPECT_EQ(ReadRegistryString(kHkeyCurrentUser, store_.base(), "t"),
+                  TaggedValue(std::string("abc")));
+    }
     RegistryHandle handle = 0;
     ASSERT_EQ(store_.backend().OpenKey(kHkeyCurrentUser, store_.base(), handle), kErrorSuccess);
     std::uint32_t kind = 0;

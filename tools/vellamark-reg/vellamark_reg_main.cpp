@@ -6,7 +6,8 @@
 
 #include "platform/console.h"
 #include "platform/text.h"
-#include "store/account_store.h"
+#include "store/registry_backend.h"
+#include "store/stored_settings.h"
 #include "store/user_registry.h"
 #include "tools/vellamark-reg/reg_command.h"
 
@@ -66,24 +67,24 @@ int main(int argc, char** argv) {
     std::ostream err(&errBuffer);
 
     auto store = vellamark::OpenUserRegistry(vellamark::RegCommandAccess(args));
-    if (!store.opened) {
-        err << "ERROR: The settings database cannot be opened: " << store.failure << ".\n";
+    if (!store) {
+        err << "ERROR: The settings database cannot be opened: " << store.error() << ".\n";
         err.flush();
         return 1;
     }
-    if (!store.problem.empty()) {
-        err << "vellamark-reg: " << store.problem << "\n";
+    if (!store->problem.empty()) {
+        err << "vellamark-reg: " << store->problem << "\n";
     }
     // A query reads the launcher's settings key as one transaction of it: the last whole save,
     // and on Windows a save a killed launcher left half done is undone first (its journal).
     const bool query = vellamark::RegCommandAccess(args) == vellamark::StoreAccess::kReadOnly;
     const bool inTransaction =
-        query && store.backend->BeginTransaction(
+        query && store->backend->BeginTransaction(
                      vellamark::kSettingsRoot, vellamark::kSettingsKeyNoSlash, false,
                      vellamark::kStoreLockWait) == vellamark::kErrorSuccess;
-    const int exitCode = vellamark::RunRegCommand(args, *store.backend, std::cin, out, err);
+    const int exitCode = vellamark::RunRegCommand(args, *store->backend, std::cin, out, err);
     if (inTransaction) {
-        (void)store.backend->CommitTransaction();
+        (void)store->backend->CommitTransaction();
     }
     out.flush();
     err.flush();
