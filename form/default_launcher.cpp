@@ -8,7 +8,8 @@
 
 namespace vellamark {
 
-DefaultLauncher MakeDefaultLauncher(std::string programFolder, std::string tempFolder) {
+DefaultLauncher MakeDefaultLauncher(std::string programFolder, std::string tempFolder,
+                                    std::string serviceOrigin) {
     // Shared by the two functions; the browser it began, if never taken, ends with the last of
     // them (its keeper ends it once our ends of its pipes close).
     auto prestart = std::make_shared<BrowserPrestart>();
@@ -20,15 +21,16 @@ DefaultLauncher MakeDefaultLauncher(std::string programFolder, std::string tempF
     };
     launcher.begin = [prestart] { prestart->Begin(); };
     launcher.launch = [prestart, programFolder = std::move(programFolder),
-                       tempFolder = std::move(tempFolder)](const MMain& values,
-                                                           const LaunchFlags& flags, LaunchUi& ui) {
+                       tempFolder = std::move(tempFolder),
+                       serviceOrigin = std::move(serviceOrigin)](
+                          const MMain& values, const LaunchFlags& flags, LaunchUi& ui) {
         LaunchEnvironment env;
         env.ui = &ui;
         env.programFolder = programFolder;
         env.tempFolder = tempFolder;
+        env.serviceOrigin = serviceOrigin;
         env.startBrowser = [prestart](BrowserIdle idle) { return prestart->Take(std::move(idle)); };
-        // The service origin and the version are left to the launch's own defaults: the
-        // environment's VELLAMARK_SERVICE_ORIGIN or the build's address, and this build's version.
+        // The version is left to the launch's own default: this build's.
         LoginToService(values, flags, env);
     };
     return launcher;

@@ -18,7 +18,8 @@ struct DefaultLauncher {
     // Starts it at Login when it was not started ahead (Form1::SetBrowserStart).
     std::function<void()> begin;
 };
-[[nodiscard]] DefaultLauncher MakeDefaultLauncher(std::string programFolder,
-                                                  std::string tempFolder);
+// serviceOrigin: the service's address, as checked at start.
+[[nodiscard]] DefaultLauncher MakeDefaultLauncher(std::string programFolder, std::string tempFolder,
+                                                  std::string serviceOrigin);
 
 }  // namespace vellamark

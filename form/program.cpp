@@ -14,7 +14,8 @@ namespace vellamark {
 int RunProgram(const ProgramToolkit& toolkit) {
     // A service address that would send the password unencrypted is refused before anything
     // is typed into the window.
-    if (const auto origin = ServiceOrigin(); !origin) {
+    const auto origin = ServiceOrigin();
+    if (!origin) {
         toolkit.refuseStart(origin.error());
         return 1;
     }
@@ -24,7 +25,8 @@ int RunProgram(const ProgramToolkit& toolkit) {
     ExecutableKeySource keys(toolkit.programFolder);
     RegistrySession registry = UseUserRegistry();
     AccountStore store(keys, registry);
-    const DefaultLauncher launcher = MakeDefaultLauncher(toolkit.programFolder, tempFolder);
+    const DefaultLauncher launcher =
+        MakeDefaultLauncher(toolkit.programFolder, tempFolder, *origin);
     auto window = toolkit.makeWindow(store, launcher.launch, std::move(folders));
     if (!window) {
         toolkit.refuseStart(window.error());

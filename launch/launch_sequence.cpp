@@ -91,9 +91,8 @@ public:
     BrowserLogin(const BrowserLogin&) = delete;
     BrowserLogin& operator=(const BrowserLogin&) = delete;
 
-    LaunchOutcome Run(const std::string& checkUrl, const std::string& username,
-                      const std::string& password, const std::string& version,
-                      const std::string& pin);
+    LaunchOutcome Run(const std::string& checkUrl, const MMain& credentials,
+                      const std::string& version);
 
 private:
     void Log(const std::string& line) { log_ += line + "\r\n"; }
@@ -184,9 +183,8 @@ std::optional<std::string> BrowserLogin::ReadTimeText() {
     return std::nullopt;
 }
 
-LaunchOutcome BrowserLogin::Run(const std::string& checkUrl, const std::string& username,
-                                const std::string& password, const std::string& version,
-                                const std::string& pin) {
+LaunchOutcome BrowserLogin::Run(const std::string& checkUrl, const MMain& credentials,
+                                const std::string& version) {
     if (flags_.DebugMode) {
         ui_.ShowMessage("Start Launch");
     }
@@ -216,7 +214,8 @@ LaunchOutcome BrowserLogin::Run(const std::string& checkUrl, const std::string& 
         r = 0.0;  // a generator outside [0, 1) would put the seed out of the service's range
     }
     const auto seed = static_cast<std::int64_t>(std::floor(r * 9999999.0)) + 50;
-    const std::optional<PinChallenge> challenge = ComputePinChallenge(*time, seed, pin);
+    const std::optional<PinChallenge> challenge =
+        ComputePinChallenge(*time, seed, credentials.LoginPin);
     if (!challenge) {
         return Fail("the PIN challenge could not be worked out", "Log in again.");
     }
@@ -249,8 +248,9 @@ LaunchOutcome BrowserLogin::Run(const std::string& checkUrl, const std::string& 
     Log("6. IE object toolbar set");
     ShowLog();
 
-    const LoginFormValues values{checkUrl,        username,        password,        *time,  seed,
-                                 challenge->pin1, challenge->pin2, challenge->pin3, version};
+    const LoginFormValues values{
+        checkUrl,        credentials.LoginUsername, credentials.LoginPassword, *time,  seed,
+        challenge->pin1, challenge->pin2,           challenge->pin3,           version};
     return flags_.CreatePage ? PageFileRoute(values, *time) : InBrowserRoute(values);
 }
 
@@ -372,15 +372,14 @@ void WaitWhileBrowserBusy(BrowserDriver& browser, LaunchUi& ui, int ceiling) {
     }
 }
 
-LaunchOutcome LaunchBrowserLogin(const std::string& checkUrl, const std::string& username,
-                                 const std::string& password, const std::string& version,
-                                 const std::string& pin, const LaunchFlags& flags,
+LaunchOutcome LaunchBrowserLogin(const std::string& checkUrl, const MMain& values,
+                                 const std::string& version, const LaunchFlags& flags,
                                  LaunchEnvironment& env) {
     if (env.ui == nullptr) {
         return {{}, 1};  // nowhere to show anything: the caller set up no window
     }
     BrowserLogin login(flags, env, *env.ui);
-    return login.Run(checkUrl, username, password, version, pin);
+    return login.Run(checkUrl, values, version);
 }
 
 void LoginToService(const MMain& values, const LaunchFlags& flags, LaunchEnvironment& env) {
@@ -401,8 +400,7 @@ void LoginToService(const MMain& values, const LaunchFlags& flags, LaunchEnviron
     env.serviceOrigin = *origin;  // the page file's addresses use the same, not a second reading
     const std::string checkUrl =
         *origin + "/p_checkpassword.php?id=" + DateTimeDigits(ClockNow(env));
-    const LaunchOutcome outcome = LaunchBrowserLogin(
-        checkUrl, values.LoginUsername, values.LoginPassword, version, values.LoginPin, flags, env);
+    const LaunchOutcome outcome = LaunchBrowserLogin(checkUrl, values, version, flags, env);
     ui.EndProgram(outcome.exitCode);
 }
 

@@ -53,12 +53,11 @@ struct LaunchOutcome {
 };
 
 // Opens the browser, puts the login form into it or opens the login page file, and shows the
-// browser. Does not end the program: LoginToService does, with the outcome's exit code.
-[[nodiscard]] LaunchOutcome LaunchBrowserLogin(const std::string& checkUrl,
-                                               const std::string& username,
-                                               const std::string& password,
-                                               const std::string& version, const std::string& pin,
-                                               const LaunchFlags& flags, LaunchEnvironment& env);
+// browser. Does not end the program: LoginToService does, with the outcome's exit code. The
+// credentials travel together, as the Login command copied them in.
+[[nodiscard]] LaunchOutcome LaunchBrowserLogin(const std::string& checkUrl, const MMain& values,
+                                               const std::string& version, const LaunchFlags& flags,
+                                               LaunchEnvironment& env);
 
 // Polls the browser every 50 ms while it is busy, at most 101 times, creeping the progress bar
 // towards 100 but never above the ceiling (0..100); sets the status texts at 40 and 80.

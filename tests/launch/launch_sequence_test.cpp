@@ -157,9 +157,10 @@ protected:
 
 TEST_P(LaunchPath, LogsEachStepAndDrivesTheBrowserInOrder) {
     const PathRow& row = GetParam();
-    const LaunchOutcome outcome = LaunchBrowserLogin(
-        "https://svc.example/p_checkpassword.php?id=20240307093512", "alice", "secret", "3.0.38",
-        "0123456789", LaunchFlags{false, row.createPage, row.ignoreMenuBar}, env);
+    const LaunchOutcome outcome =
+        LaunchBrowserLogin("https://svc.example/p_checkpassword.php?id=20240307093512",
+                           MMain{"alice", "secret", "0123456789"}, "3.0.38",
+                           LaunchFlags{false, row.createPage, row.ignoreMenuBar}, env);
     EXPECT_EQ(outcome.launchLog, JoinLog(row.log));
     EXPECT_EQ(outcome.exitCode, 0);
     EXPECT_EQ(browser.calls, ExpectedCalls());
