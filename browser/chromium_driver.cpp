@@ -11,10 +11,14 @@
 // window until the driver makes one:
 //   1. Target.createBrowserContext {} -> {"browserContextId":text}: off the record, so the
 //        page, the post and the answer stay in memory
-//   2. Target.createTarget {"url":"about:blank","newWindow":true,"background":true,
+//   2. Target.setAutoAttach {"autoAttach":true,"waitForDebuggerOnStart":false,"flatten":true},
+//        then Target.createTarget {"url":"about:blank","newWindow":true,"background":true,
 //        "browserContextId":<context>} and, where the window may be minimised,
-//        "windowState":"minimized","left":-32000,"top":-32000 -> {"targetId":text}
-//   3. Target.attachToTarget {"targetId":<page>,"flatten":true} -> {"sessionId":text}
+//        "windowState":"minimized","left":-32000,"top":-32000 -> {"targetId":text}; relies
+//        on the event Target.attachedToTarget {"sessionId":text,"targetInfo":{"targetId":
+//        <page>,...}} before the reply
+//   3. only without that event: Target.attachToTarget {"targetId":<page>,"flatten":true} ->
+//        {"sessionId":text}
 //   4. Page.enable {} (on the session)
 //   5. Browser.getWindowForTarget {"targetId":<page>} -> {"windowId":integer,"bounds":{...}};
 //        a browser that made the window in another state than asked is sent
@@ -37,14 +41,16 @@
 //                 {"left":0,"top":0}, then {"windowState":"maximized"}; Page.bringToFront {}
 //                 (session). A window that was never minimised goes to "maximized" at once.
 //   BringToTop    Page.bringToFront {} (session)
-// Release (the browser stays open): Page.disable {} (session), Target.detachFromTarget
-// {"sessionId":<session>}, then the process is handed over.
+// Release (the browser stays open): Page.disable {} (session), Target.setAutoAttach
+// {"autoAttach":false,...}, Target.detachFromTarget {"sessionId":<session>}, then the process
+// is handed over.
 // Close (a browser never shown): the process is ended.
 #include "browser/chromium_driver.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <limits>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <utility>
@@ -75,6 +81,10 @@ constexpr char kUntilHidden[] =
     "new Promise(function(done){function hidden(){return document.visibilityState==='hidden';}"
     "if(hidden())return done(true);document.addEventListener('visibilitychange',function(){"
     "if(hidden())done(true);});setTimeout(function(){done(hidden());},300);})";
+// Auto-attachment of new targets, flat (sessions on this connection), none paused.
+constexpr char kAutoAttach[] =
+    R"({"autoAttach":true,"waitForDebuggerOnStart":false,"flatten":true})";
+constexpr char kNoAutoAttach[] = R"({"autoAttach":false,"waitForDebuggerOnStart":false})";
 // The page a new window is made on.
 constexpr char kBlankPage[] = "about:blank";
 // The longest a wait on a load reads the browser before letting the window paint.
@@ -179,6 +189,12 @@ public:
             create["left"] = kOffScreen;
             create["top"] = kOffScreen;
         }
+        // Attached as it is made: its session comes with it, a round trip sooner.
+        if (auto attach = connection_.Call("Target.setAutoAttach", kAutoAttach, {}, deadline);
+            !attach) {
+            return attach.status();
+        }
+        autoAttaching_ = true;
         auto created = connection_.Call("Target.createTarget", create.dump(), {}, deadline);
         if (!created) {
             return created.status();
@@ -189,18 +205,24 @@ public:
             return connection_.Broke("the new page came without its id");
         }
         targetId_ = target.text;
-        auto attach =
-            connection_.Call("Target.attachToTarget",
-                             json{{"targetId", targetId_}, {"flatten", true}}.dump(), {}, deadline);
-        if (!attach) {
-            return attach.status();
+        if (const auto found = autoAttached_.find(targetId_); found != autoAttached_.end()) {
+            sessionId_ = found->second;
+        } else {
+            // A browser that attached nothing by itself is asked to.
+            auto attach = connection_.Call("Target.attachToTarget",
+                                           json{{"targetId", targetId_}, {"flatten", true}}.dump(),
+                                           {}, deadline);
+            if (!attach) {
+                return attach.status();
+            }
+            const auto attached = ParseBody(*attach);
+            const Field session = attached ? TextField(*attached, "sessionId") : Field{};
+            if (session.text.empty()) {
+                return connection_.Broke("the page was attached without a session");
+            }
+            sessionId_ = session.text;
         }
-        const auto attached = ParseBody(*attach);
-        const Field session = attached ? TextField(*attached, "sessionId") : Field{};
-        if (session.text.empty()) {
-            return connection_.Broke("the page was attached without a session");
-        }
-        sessionId_ = session.text;
+        autoAttached_.clear();
         if (auto enabled = connection_.Call("Page.enable", "{}", sessionId_, deadline); !enabled) {
             return enabled.status();
         }
@@ -433,6 +455,10 @@ public:
             if (!sessionId_.empty()) {
                 (void)connection_.Call("Page.disable", "{}", sessionId_, timeouts_.release);
             }
+            if (autoAttaching_) {
+                (void)connection_.Call("Target.setAutoAttach", kNoAutoAttach, {},
+                                       timeouts_.release);
+            }
             if (!sessionId_.empty()) {
                 (void)connection_.Call("Target.detachFromTarget",
                                        json{{"sessionId", sessionId_}}.dump(), {},
@@ -557,6 +583,25 @@ private:
     }
 
     Status OnEvent(const DevToolsMessage& message) {
+        if (message.method == "Target.attachedToTarget" && message.sessionId.empty()) {
+            const auto params = ParseBody(message.body);
+            const Field session = params ? TextField(*params, "sessionId") : Field{};
+            const json* info = nullptr;
+            if (params) {
+                if (const auto found = params->find("targetInfo");
+                    found != params->end() && found->is_object()) {
+                    info = &*found;
+                }
+            }
+            const Field target = info != nullptr ? TextField(*info, "targetId") : Field{};
+            if (session.text.empty() || target.text.empty()) {
+                return Status::Fail("a target was attached without its session or id");
+            }
+            if (sessionId_.empty()) {
+                autoAttached_[target.text] = session.text;
+            }
+            return Status::Ok();
+        }
         if (message.sessionId != sessionId_ || sessionId_.empty()) {
             return Status::Ok();
         }
@@ -592,7 +637,11 @@ private:
     std::uint32_t windowId_ = 0;
     bool shown_ = false;
     bool finished_ = false;
-    bool navigated_ = false;  // the page has left the blank page its window was made on
+    bool navigated_ = false;
+    bool autoAttaching_ = false;
+    std::map<std::string, std::string>
+        autoAttached_;  // target -> session, until ours is known  // the page has left the blank
+                        // page its window was made on
     bool mainFrameLoading_ = false;
     bool loadPending_ = false;
     bool loadStarted_ = false;

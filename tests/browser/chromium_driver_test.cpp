@@ -35,9 +35,10 @@ constexpr ChromiumTimeouts kQuickCommand{10s, 200ms, 10s};
 const std::string kValueTrue = R"({"result":{"type":"boolean","value":true}})";
 const std::string kValueFalse = R"({"result":{"type":"boolean","value":false}})";
 const std::string kOnSession = "@" + std::string(FakeChromium::kSessionId);
-const std::string kReleaseSteps[] = {"Page.disable" + kOnSession + " {}",
-                                     R"(Target.detachFromTarget {"sessionId":"SESSION-1"})",
-                                     "Detach"};
+const std::string kReleaseSteps[] = {
+    "Page.disable" + kOnSession + " {}",
+    R"(Target.setAutoAttach {"autoAttach":false,"waitForDebuggerOnStart":false})",
+    R"(Target.detachFromTarget {"sessionId":"SESSION-1"})", "Detach"};
 
 // A fake browser, a profile folder and, once connected, the driver (declared last, so it goes
 // first).
@@ -192,14 +193,16 @@ TEST(ChromiumDriverTest, FailedStartKillsTheBrowser) {
          "broke the debugging protocol",
          1},
         {"window refused", "Target.createTarget", Answer().Refusing("Failed to open a new tab"),
-         "refused Target.createTarget: Failed to open a new tab", 2},
+         "refused Target.createTarget: Failed to open a new tab", 3},
         {"page id of a number", "Target.createTarget", Answer(R"({"targetId":7})"),
-         "broke the debugging protocol", 2},
-        {"attach refused", "Target.attachToTarget",
-         Answer().Refusing("No target with given id found"),
-         "refused Target.attachToTarget: No target with given id found", 3},
-        {"attach with a numbered session", "Target.attachToTarget", Answer(R"({"sessionId":7})"),
          "broke the debugging protocol", 3},
+        {"attached with a numbered session", "Target.createTarget",
+         Answer(R"({"targetId":"PAGE-1"})")
+             .Before(R"({"method":"Target.attachedToTarget","params":{"sessionId":7,)"
+                     R"("targetInfo":{"targetId":"PAGE-1"}}})"),
+         "broke the debugging protocol", 3},
+        {"not attached by itself, and refused", "Target.createTarget",
+         Answer(R"({"targetId":"PAGE-2"})"), "refused Target.attachToTarget", 4},
         {"window id of text", "Browser.getWindowForTarget", Answer(R"({"windowId":"42"})"),
          "broke the debugging protocol", 5},
         {"error message of a number", "Page.enable",
@@ -208,9 +211,9 @@ TEST(ChromiumDriverTest, FailedStartKillsTheBrowser) {
         {"window made shown cannot be hidden", "Browser.getWindowForTarget",
          Answer(R"({"windowId":42,"bounds":{"windowState":"normal"}})"),
          "refused Browser.setWindowBounds", 6},
-        {"the pipe closes while attaching", "Target.attachToTarget",
+        {"the pipe closes while the window is made", "Target.createTarget",
          Answer().Replying(Reply::kNever).Closing(), "closed its debugging connection", 3},
-        {"the browser ends while attaching", "Target.attachToTarget",
+        {"the browser ends while the window is made", "Target.createTarget",
          Answer().Replying(Reply::kNever).Exiting(),
          "The browser has ended (it exited with code 1)", 3},
         {"silent past the start budget", "Page.enable", Answer().Taking(100s),
@@ -221,6 +224,7 @@ TEST(ChromiumDriverTest, FailedStartKillsTheBrowser) {
         Rig rig;
         rig.browser.SetAnswer(row.method, row.answer);
         rig.browser.SetAnswer("Browser.setWindowBounds", Answer().Refusing("No window"));
+        rig.browser.SetAnswer("Target.attachToTarget", Answer().Refusing("No such target"));
         const auto status = rig.Connect(ChromiumTimeouts{});
         EXPECT_THAT(status.error(), HasSubstr(row.error));
         EXPECT_EQ(rig.browser.commands.size(), row.commands);
@@ -251,11 +255,12 @@ TEST(ChromiumDriverTest, ABrowserAnsweringItsFirstCommandsAfter20SecondsStillSta
         EXPECT_LE(deadline - at, 50ms);
     }
     // Made minimised and off the screen, in a context of its own, and never shown meanwhile.
-    EXPECT_EQ(rig.browser.history[1],
+    EXPECT_EQ(rig.browser.history[2],
               R"(Target.createTarget {"background":true,"browserContextId":"CONTEXT-1",)"
               R"("left":-32000,"newWindow":true,"top":-32000,"url":"about:blank",)"
               R"("windowState":"minimized"})");
-    EXPECT_EQ(rig.browser.history[4], R"(Browser.getWindowForTarget {"targetId":"PAGE-1"})");
+    EXPECT_EQ(rig.browser.history[4], R"(Page.enable@SESSION-1 {})");
+    EXPECT_EQ(rig.browser.history[5], R"(Browser.getWindowForTarget {"targetId":"PAGE-1"})");
     // Nothing goes into the page before the window manager has iconified the window.
     EXPECT_NE(rig.browser.history.back().find("visibilityState"), std::string::npos);
     rig.driver = std::move(*started);
@@ -424,7 +429,7 @@ TEST(ChromiumDriverTest, WindowCallsGoToTheWindowLearnedAtStart) {
         Rig rig;
         ASSERT_TRUE(rig.Connect(kRoomy, row.minimise));
         EXPECT_EQ(rig.driver->WindowHandle(), FakeChromium::kWindowId);
-        EXPECT_EQ(rig.browser.history[1].find("minimized") != std::string::npos, row.minimise);
+        EXPECT_EQ(rig.browser.history[2].find("minimized") != std::string::npos, row.minimise);
         rig.browser.ClearRecord();
         EXPECT_TRUE(row.call(*rig.driver));
         EXPECT_EQ(rig.browser.history, row.sent);

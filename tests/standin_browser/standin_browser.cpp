@@ -267,6 +267,16 @@ private:
         return Reply(id, {}, json::object());
     }
 
+    // A new session on the page, announced as Chromium announces it.
+    bool Attach() {
+        sessionId_ = NewId();
+        return Event("Target.attachedToTarget",
+                     {{"sessionId", sessionId_},
+                      {"targetInfo", TargetInfo()},
+                      {"waitingForDebugger", false}},
+                     false);
+    }
+
     // The one window this stand-in makes, in the state and place it was asked for; recorded,
     // so a test sees how the window was made.
     bool CreateTarget(std::int64_t id, const std::string& session, const json& params) {
@@ -284,7 +294,7 @@ private:
         recorder_.Record({{"kind", "createTarget"}, {"params", params}});
         return (!discover_ ||
                 Event("Target.targetCreated", {{"targetInfo", TargetInfo()}}, false)) &&
-               Reply(id, session, {{"targetId", targetId_}});
+               (!autoAttach_ || Attach()) && Reply(id, session, {{"targetId", targetId_}});
     }
 
     bool Dispatch(std::int64_t id, const std::string& method, const json& params,
@@ -297,6 +307,10 @@ private:
             }
             return Reply(id, session, json::object());
         }
+        if (method == "Target.setAutoAttach") {
+            autoAttach_ = params.value("autoAttach", false);
+            return Reply(id, session, json::object());
+        }
         if (method == "Target.createBrowserContext") {
             return Reply(id, session, {{"browserContextId", contextId_}});
         }
@@ -307,13 +321,7 @@ private:
             if (!created_ || params.value("targetId", std::string()) != targetId_) {
                 return Error(id, session, -32602, "No target with given id found");
             }
-            sessionId_ = NewId();
-            return Event("Target.attachedToTarget",
-                         {{"sessionId", sessionId_},
-                          {"targetInfo", TargetInfo()},
-                          {"waitingForDebugger", false}},
-                         false) &&
-                   Reply(id, session, {{"sessionId", sessionId_}});
+            return Attach() && Reply(id, session, {{"sessionId", sessionId_}});
         }
         if (method == "Target.detachFromTarget") {
             const std::string detached = sessionId_;
@@ -372,6 +380,7 @@ private:
     std::string windowState_ = "normal";
     bool created_ = false;  // no window until the driver makes one
     bool discover_ = false;
+    bool autoAttach_ = false;
 };
 
 }  // namespace

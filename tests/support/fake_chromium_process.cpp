@@ -62,11 +62,14 @@ std::string TargetCreated(std::string_view targetId, std::string_view type) {
 FakeChromium::FakeChromium() : now_(std::chrono::steady_clock::now()) {
     const std::string target(kTargetId);
     SetAnswer("Target.createBrowserContext", Answer(R"({"browserContextId":"CONTEXT-1"})"));
-    SetAnswer("Target.createTarget",
-              Answer(json{{"targetId", target}}.dump()).Before(TargetCreated(target, "page")));
     const json attached = {{"sessionId", kSessionId},
                            {"targetInfo", {{"targetId", target}, {"type", "page"}}},
                            {"waitingForDebugger", false}};
+    // Made and attached at once, as Chromium does while auto-attaching.
+    SetAnswer("Target.createTarget",
+              Answer(json{{"targetId", target}}.dump())
+                  .Before(TargetCreated(target, "page"))
+                  .Before(DevToolsEvent("Target.attachedToTarget", attached.dump())));
     SetAnswer("Target.attachToTarget",
               Answer(json{{"sessionId", kSessionId}}.dump())
                   .Before(DevToolsEvent("Target.attachedToTarget", attached.dump())));
@@ -78,8 +81,9 @@ FakeChromium::FakeChromium() : now_(std::chrono::steady_clock::now()) {
     SetAnswer("Browser.getWindowBounds", Answer(json{{"bounds", bounds}}.dump()));
     SetAnswer("Page.navigate", Answer(json{{"frameId", target}, {"loaderId", "LOADER-1"}}.dump()));
     SetAnswer("Runtime.evaluate", Answer(R"({"result":{"type":"boolean","value":true}})"));
-    for (const char* method : {"Page.enable", "Page.disable", "Page.bringToFront",
-                               "Browser.setWindowBounds", "Target.detachFromTarget"}) {
+    for (const char* method :
+         {"Page.enable", "Page.disable", "Page.bringToFront", "Browser.setWindowBounds",
+          "Target.detachFromTarget", "Target.setAutoAttach"}) {
         SetAnswer(method, {});
     }
 }
