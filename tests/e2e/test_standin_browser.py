@@ -150,14 +150,18 @@ def driver_session(browser: Browser, origin: str) -> list[tuple[str, object]]:
     steps = []
     reply = browser.call("Target.createBrowserContext", {})
     steps.append(("context", reply_shape(reply, ["browserContextId"])))
+    context = reply["result"]["browserContextId"]
+    steps.append(("autoattach", reply_shape(browser.call("Target.setAutoAttach", {
+        "autoAttach": True, "waitForDebuggerOnStart": False, "flatten": True}), [])))
     reply = browser.call("Target.createTarget", {
         "url": "about:blank", "newWindow": True, "background": True, "windowState": "minimized",
-        "left": -32000, "top": -32000, "browserContextId": reply["result"]["browserContextId"]})
+        "left": -32000, "top": -32000, "browserContextId": context})
     steps.append(("create", reply_shape(reply, ["targetId"])))
     target = reply["result"]["targetId"]
-    reply = browser.call("Target.attachToTarget", {"targetId": target, "flatten": True})
-    steps.append(("attach", reply_shape(reply, ["sessionId"])))
-    session = reply["result"]["sessionId"]
+    attached = browser.wait_for_event("Target.attachedToTarget")["params"]
+    steps.append(("attached", (attached["targetInfo"]["targetId"] == target,
+                               shape(attached["sessionId"]))))
+    session = attached["sessionId"]
     steps.append(("enable", reply_shape(browser.call("Page.enable", {}, session), [])))
     reply = browser.call("Browser.getWindowForTarget", {"targetId": target})
     steps.append(("window", reply_shape(reply, ["windowId", "bounds.windowState"])))
@@ -215,6 +219,8 @@ def driver_session(browser: Browser, origin: str) -> list[tuple[str, object]]:
         {"windowId": window, "bounds": {"windowState": "minimized", "left": 5}}), [])))
 
     steps.append(("disable", reply_shape(browser.call("Page.disable", {}, session), [])))
+    steps.append(("no autoattach", reply_shape(browser.call("Target.setAutoAttach", {
+        "autoAttach": False, "waitForDebuggerOnStart": False}), [])))
     steps.append(("detach", reply_shape(browser.call("Target.detachFromTarget",
                                                       {"sessionId": session}), [])))
     return steps
