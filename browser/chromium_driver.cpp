@@ -11,7 +11,8 @@
 // window until the driver makes one:
 //   1. Target.createBrowserContext {} -> {"browserContextId":text}: off the record, so the
 //        page, the post and the answer stay in memory
-//   2. Target.setAutoAttach {"autoAttach":true,"waitForDebuggerOnStart":false,"flatten":true},
+//   2. Target.setAutoAttach {"autoAttach":true,"waitForDebuggerOnStart":false,"flatten":true,
+//        "filter":[{"type":"page"}]},
 //        then Target.createTarget {"url":"about:blank","newWindow":true,"background":true,
 //        "browserContextId":<context>} and, where the window may be minimised,
 //        "windowState":"minimized","left":-32000,"top":-32000 -> {"targetId":text}; relies
@@ -42,9 +43,9 @@
 //                 (session). A window that was never minimised goes to "maximized" at once.
 //   BringToTop    Page.bringToFront {} (session)
 // Release (the browser stays open): Page.disable {} (session), Target.setAutoAttach
-// {"autoAttach":false,...}, Target.detachFromTarget {"sessionId":<session>}, then the process
-// is handed over.
-// Close (a browser never shown): the process is ended.
+// {"autoAttach":false,"waitForDebuggerOnStart":false,"flatten":true}, Target.detachFromTarget
+// {"sessionId":<session>}, then the process is handed over. Close (a browser never shown): the
+// process is ended.
 #include "browser/chromium_driver.h"
 
 #include <algorithm>
@@ -81,10 +82,13 @@ constexpr char kUntilHidden[] =
     "new Promise(function(done){function hidden(){return document.visibilityState==='hidden';}"
     "if(hidden())return done(true);document.addEventListener('visibilitychange',function(){"
     "if(hidden())done(true);});setTimeout(function(){done(hidden());},300);})";
-// Auto-attachment of new targets, flat (sessions on this connection), none paused.
+// Auto-attachment of new pages (not the browser's own user interface), flat (sessions on this
+// connection), none paused.
 constexpr char kAutoAttach[] =
-    R"({"autoAttach":true,"waitForDebuggerOnStart":false,"flatten":true})";
-constexpr char kNoAutoAttach[] = R"({"autoAttach":false,"waitForDebuggerOnStart":false})";
+    R"({"autoAttach":true,"waitForDebuggerOnStart":false,"flatten":true,)"
+    R"("filter":[{"type":"page"}]})";
+constexpr char kNoAutoAttach[] =
+    R"({"autoAttach":false,"waitForDebuggerOnStart":false,"flatten":true})";
 // The page a new window is made on.
 constexpr char kBlankPage[] = "about:blank";
 // The longest a wait on a load reads the browser before letting the window paint.
@@ -207,6 +211,7 @@ public:
         targetId_ = target.text;
         if (const auto found = autoAttached_.find(targetId_); found != autoAttached_.end()) {
             sessionId_ = found->second;
+            sessionAutoAttached_ = true;
         } else {
             // A browser that attached nothing by itself is asked to.
             auto attach = connection_.Call("Target.attachToTarget",
@@ -455,11 +460,12 @@ public:
             if (!sessionId_.empty()) {
                 (void)connection_.Call("Page.disable", "{}", sessionId_, timeouts_.release);
             }
+            // Ending the auto-attachment also detaches what it attached, the page included.
             if (autoAttaching_) {
                 (void)connection_.Call("Target.setAutoAttach", kNoAutoAttach, {},
                                        timeouts_.release);
             }
-            if (!sessionId_.empty()) {
+            if (!sessionId_.empty() && !sessionAutoAttached_) {
                 (void)connection_.Call("Target.detachFromTarget",
                                        json{{"sessionId", sessionId_}}.dump(), {},
                                        timeouts_.release);
@@ -639,6 +645,7 @@ private:
     bool finished_ = false;
     bool navigated_ = false;
     bool autoAttaching_ = false;
+    bool sessionAutoAttached_ = false;
     std::map<std::string, std::string>
         autoAttached_;  // target -> session, until ours is known  // the page has left the blank
                         // page its window was made on

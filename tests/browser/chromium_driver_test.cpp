@@ -37,8 +37,8 @@ const std::string kValueFalse = R"({"result":{"type":"boolean","value":false}})"
 const std::string kOnSession = "@" + std::string(FakeChromium::kSessionId);
 const std::string kReleaseSteps[] = {
     "Page.disable" + kOnSession + " {}",
-    R"(Target.setAutoAttach {"autoAttach":false,"waitForDebuggerOnStart":false})",
-    R"(Target.detachFromTarget {"sessionId":"SESSION-1"})", "Detach"};
+    R"(Target.setAutoAttach {"autoAttach":false,"flatten":true,"waitForDebuggerOnStart":false})",
+    "Detach"};
 
 // A fake browser, a profile folder and, once connected, the driver (declared last, so it goes
 // first).

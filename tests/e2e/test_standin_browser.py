@@ -152,13 +152,14 @@ def driver_session(browser: Browser, origin: str) -> list[tuple[str, object]]:
     steps.append(("context", reply_shape(reply, ["browserContextId"])))
     context = reply["result"]["browserContextId"]
     steps.append(("autoattach", reply_shape(browser.call("Target.setAutoAttach", {
-        "autoAttach": True, "waitForDebuggerOnStart": False, "flatten": True}), [])))
+        "autoAttach": True, "waitForDebuggerOnStart": False, "flatten": True,
+        "filter": [{"type": "page"}]}), [])))
     reply = browser.call("Target.createTarget", {
         "url": "about:blank", "newWindow": True, "background": True, "windowState": "minimized",
         "left": -32000, "top": -32000, "browserContextId": context})
     steps.append(("create", reply_shape(reply, ["targetId"])))
     target = reply["result"]["targetId"]
-    attached = browser.wait_for_event("Target.attachedToTarget")["params"]
+    attached = browser.wait_for_event("Target.attachedToTarget")["params"]  # the page only
     steps.append(("attached", (attached["targetInfo"]["targetId"] == target,
                                shape(attached["sessionId"]))))
     session = attached["sessionId"]
@@ -220,7 +221,7 @@ def driver_session(browser: Browser, origin: str) -> list[tuple[str, object]]:
 
     steps.append(("disable", reply_shape(browser.call("Page.disable", {}, session), [])))
     steps.append(("no autoattach", reply_shape(browser.call("Target.setAutoAttach", {
-        "autoAttach": False, "waitForDebuggerOnStart": False}), [])))
+        "autoAttach": False, "waitForDebuggerOnStart": False, "flatten": True}), [])))
     steps.append(("detach", reply_shape(browser.call("Target.detachFromTarget",
                                                       {"sessionId": session}), [])))
     return steps

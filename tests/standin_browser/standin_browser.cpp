@@ -13,6 +13,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/standin_browser/standin_pipes.h"
@@ -308,7 +309,15 @@ private:
             return Reply(id, session, json::object());
         }
         if (method == "Target.setAutoAttach") {
+            const bool wasOn = autoAttach_;
             autoAttach_ = params.value("autoAttach", false);
+            // Switched off, it detaches what it attached.
+            if (wasOn && !autoAttach_ && !sessionId_.empty()) {
+                const std::string detached = std::exchange(sessionId_, std::string());
+                return Reply(id, session, json::object()) &&
+                       Event("Target.detachedFromTarget",
+                             {{"sessionId", detached}, {"targetId", targetId_}}, false);
+            }
             return Reply(id, session, json::object());
         }
         if (method == "Target.createBrowserContext") {
@@ -324,6 +333,9 @@ private:
             return Attach() && Reply(id, session, {{"sessionId", sessionId_}});
         }
         if (method == "Target.detachFromTarget") {
+            if (sessionId_.empty() || params.value("sessionId", std::string()) != sessionId_) {
+                return Error(id, session, -32602, "No session with given id");
+            }
             const std::string detached = sessionId_;
             sessionId_.clear();
             return Reply(id, session, json::object()) &&
