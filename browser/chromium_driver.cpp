@@ -41,7 +41,6 @@
 #include "browser/chromium_driver.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <optional>

@@ -1,18 +1,14 @@
 #include "form/form1.h"
 
 #include <cmath>
-#include <filesystem>
-#include <system_error>
 #include <utility>
 #include <vector>
 
-#include "platform/text.h"
+#include "platform/files.h"
 #include "store/registry.h"
 
 namespace vellamark {
 namespace {
-
-namespace fs = std::filesystem;
 
 // One sentence for each reason a field was not stored as typed, naming the fields.
 std::string NotStoredMessage(const SaveReport& report) {
@@ -59,20 +55,15 @@ std::string NotStoredMessage(const SaveReport& report) {
 }
 
 Status EnsureFolder(const std::string& folder, bool withParents) {
-    const fs::path path = PathFromUtf8(folder);
-    std::error_code error;
-    if (fs::exists(fs::symlink_status(path, error))) {
+    if (KindOf(folder) != FileKind::kNone) {
         // Something of that name is there: it is left alone, as the folder it should be.
         return Status::Ok();
     }
     // The data folder above the first one may be missing on a fresh account.
-    if (withParents) {
-        fs::create_directories(path.parent_path(), error);
-        error.clear();
-    }
-    if (!fs::create_directory(path, error) && error) {
+    const Status made = withParents ? CreateFolders(folder) : CreateFolder(folder).status();
+    if (!made) {
         return Status::Fail("The working folder \"" + folder +
-                            "\" could not be created: " + error.message() + ".");
+                            "\" could not be created: " + made.error() + ".");
     }
     return Status::Ok();
 }
