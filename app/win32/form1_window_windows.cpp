@@ -113,6 +113,57 @@ UINT WindowDpi(HWND window) {
     return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }
 
+int TwipsAt(int twips, UINT dpi) {
+    return MulDiv(twips, static_cast<int>(dpi), kTwipsPerInch);
+}
+
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
+
+// The window's outer size for the table's client area at a DPI.
+SIZE FrameSize(UINT dpi) {
+    RECT frame{0, 0, TwipsAt(kClientWidthTwips, dpi), TwipsAt(kClientHeightTwips, dpi)};
+    using AdjustForDpi = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+    static const auto adjustForDpi = reinterpret_cast<AdjustForDpi>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+    if (adjustForDpi != nullptr) {
+        adjustForDpi(&frame, kWindowStyle, TRUE, kWindowExStyle, dpi);
+    } else {
+        AdjustWindowRectEx(&frame, kWindowStyle, TRUE, kWindowExStyle);
+    }
+    return SIZE{frame.right - frame.left, frame.bottom - frame.top};
+}
+
+// Where the window goes: centred on the screen's work area.
+POINT CentredOnWorkArea(SIZE frame) {
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    return POINT{work.left + (work.right - work.left - frame.cx) / 2,
+                 work.top + (work.bottom - work.top - frame.cy) / 2};
+}
+
+// Where a control of the table goes in the window's client area at the window's DPI.
+RECT ControlRect(const ControlSpec& spec, UINT dpi) {
+    const int left = TwipsAt(spec.left + (spec.inFrame ? kFrameLeft : 0), dpi);
+    const int top = TwipsAt(spec.top + (spec.inFrame ? kFrameTop : 0), dpi);
+    int height = TwipsAt(spec.height, dpi);
+    if (spec.control == Control::Combo1) {
+        // The height given to a drop-down combo box includes its list.
+        height += TwipsAt(kComboListTwips, dpi);
+    }
+    return RECT{left, top, left + TwipsAt(spec.width, dpi), top + height};
+}
+
+// Gives a control its font; redraw: it is on screen already.
+void SetControlFont(HWND control, const ControlSpec& spec, HFONT font, UINT dpi, bool redraw) {
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), redraw ? TRUE : FALSE);
+    if (spec.control == Control::Combo1) {
+        // The edit field keeps the table's height whatever the font's own height.
+        const int field = TwipsAt(spec.height, dpi) - 2 * GetSystemMetrics(SM_CYEDGE) - 2;
+        SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
+    }
+}
+
 bool IsUserInput(UINT message) {
     return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
            (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
@@ -170,10 +221,6 @@ Form1Window::~Form1Window() {
     }
 }
 
-int Form1Window::Twips(int twips) const {
-    return MulDiv(twips, static_cast<int>(dpi_), kTwipsPerInch);
-}
-
 Status Form1Window::Create() {
     INITCOMMONCONTROLSEX common{sizeof common, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&common);
@@ -196,10 +243,14 @@ Status Form1Window::Create() {
     }
 
     menu_ = CreateMenus();
-    constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    // Made in its place at its size: on the primary monitor, whose work area it is centred on, a
+    // window has the system's DPI. Should it get another, it is sized again.
+    const UINT systemDpi = WindowDpi(nullptr);
+    SIZE frame = FrameSize(systemDpi);
+    POINT place = CentredOnWorkArea(frame);
     window_ =
-        CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass, L"VellaMark System", kStyle,
-                        CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, nullptr, menu_, instance_, this);
+        CreateWindowExW(kWindowExStyle, kWindowClass, L"VellaMark System", kWindowStyle, place.x,
+                        place.y, frame.cx, frame.cy, nullptr, menu_, instance_, this);
     if (window_ == nullptr) {
         return Status::Fail("The login window could not be created (error " +
                             std::to_string(GetLastError()) + ").");
@@ -207,18 +258,12 @@ Status Form1Window::Create() {
     dpi_ = WindowDpi(window_);
     fonts_ = std::make_unique<Fonts>(dpi_);
     CreateControls();
-    LayOut();
-
-    // Centred on the screen's work area.
-    RECT window{};
-    GetWindowRect(window_, &window);
-    RECT work{};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const int width = window.right - window.left;
-    const int height = window.bottom - window.top;
-    SetWindowPos(window_, nullptr, work.left + (work.right - work.left - width) / 2,
-                 work.top + (work.bottom - work.top - height) / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (dpi_ != systemDpi) {
+        frame = FrameSize(dpi_);
+        place = CentredOnWorkArea(frame);
+        SetWindowPos(window_, nullptr, place.x, place.y, frame.cx, frame.cy,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     return Status::Ok();
 }
 
@@ -246,12 +291,18 @@ HMENU Form1Window::CreateMenus() {
 }
 
 void Form1Window::CreateControls() {
+    // Each made in its place with its font while the window is hidden, so that nothing is moved
+    // or drawn before the window is shown: every move and redraw costs the start a round trip to
+    // the window system.
     for (const ControlSpec& spec : kControls) {
+        const RECT place = ControlRect(spec, dpi_);
         HWND control =
-            CreateWindowExW(0, spec.className, spec.caption, spec.style, 0, 0, 10, 10, window_,
+            CreateWindowExW(0, spec.className, spec.caption, spec.style, place.left, place.top,
+                            place.right - place.left, place.bottom - place.top, window_,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(spec.control))),
                             instance_, nullptr);
         controls_[spec.control] = control;
+        SetControlFont(control, spec, fonts_->Get(spec.font), dpi_, false);
     }
     // The password box masks with "*" (common controls 6 would show a dot).
     SendMessageW(controls_[Control::Text2], EM_SETPASSWORDCHAR, L'*', 0);
@@ -259,37 +310,15 @@ void Form1Window::CreateControls() {
 }
 
 void Form1Window::LayOut() {
-    RECT client{0, 0, Twips(kClientWidthTwips), Twips(kClientHeightTwips)};
-    using AdjustForDpi = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-    static const auto adjustForDpi = reinterpret_cast<AdjustForDpi>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
-    const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_STYLE));
-    const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_EXSTYLE));
-    if (adjustForDpi != nullptr) {
-        adjustForDpi(&client, style, TRUE, exStyle, dpi_);
-    } else {
-        AdjustWindowRectEx(&client, style, TRUE, exStyle);
-    }
-    SetWindowPos(window_, nullptr, 0, 0, client.right - client.left, client.bottom - client.top,
+    const SIZE frame = FrameSize(dpi_);
+    SetWindowPos(window_, nullptr, 0, 0, frame.cx, frame.cy,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-
     for (const ControlSpec& spec : kControls) {
-        const int left = Twips(spec.left + (spec.inFrame ? kFrameLeft : 0));
-        const int top = Twips(spec.top + (spec.inFrame ? kFrameTop : 0));
-        const int width = Twips(spec.width);
-        int height = Twips(spec.height);
+        const RECT place = ControlRect(spec, dpi_);
         HWND control = controls_[spec.control];
-        if (spec.control == Control::Combo1) {
-            // The height given to a drop-down combo box includes its list.
-            height += Twips(kComboListTwips);
-        }
-        SetWindowPos(control, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_->Get(spec.font)), TRUE);
-        if (spec.control == Control::Combo1) {
-            // The edit field keeps the table's height whatever the font's own height.
-            const int field = Twips(spec.height) - 2 * GetSystemMetrics(SM_CYEDGE) - 2;
-            SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
-        }
+        SetWindowPos(control, nullptr, place.left, place.top, place.right - place.left,
+                     place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        SetControlFont(control, spec, fonts_->Get(spec.font), dpi_, true);
     }
 }
 
@@ -504,6 +533,12 @@ void Form1Window::SetPasswordCharacter(Control control, bool masked) {
 }
 
 void Form1Window::SetFocus(Control control) {
+    // A hidden window takes the focus only by being activated, which starts the input method and
+    // loads its libraries before the window is on screen. It gets the focus when it is shown.
+    if (!IsWindowVisible(window_)) {
+        lastFocus_ = ControlHandle(control);
+        return;
+    }
     ::SetFocus(ControlHandle(control));
 }
 
