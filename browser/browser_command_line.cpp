@@ -1,7 +1,9 @@
 #include "browser/browser_command_line.h"
 
 #include <cctype>
-#include <filesystem>
+#include <utility>
+
+#include "platform/files.h"
 
 namespace vellamark {
 
@@ -125,10 +127,8 @@ std::string AddressToUrl(std::string_view address) {
     std::string path(address);
     const bool windowsLike = IsDrivePath(path) || path.rfind("\\\\", 0) == 0;
     if (!windowsLike && path.front() != '/') {
-        std::error_code ec;
-        auto absolute = std::filesystem::absolute(std::filesystem::path(path), ec);
-        if (!ec) {
-            path = absolute.generic_string();
+        if (auto absolute = AbsolutePath(path); absolute) {
+            path = std::move(*absolute);
         }
     }
     for (auto& c : path) {

@@ -1,13 +1,10 @@
 #include <windows.h>
 
-#include <filesystem>
-
 #include "browser/browser_locator.h"
+#include "platform/files.h"
 #include "platform/text.h"
 
 namespace vellamark {
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -46,8 +43,7 @@ std::string AppPath(HKEY root, REGSAM view, const wchar_t* program) {
 }  // namespace
 
 bool IsRunnableFile(const std::string& path) {
-    std::error_code ec;
-    return fs::is_regular_file(PathFromUtf8(path), ec);
+    return KindFollowingLinks(path) == FileKind::kFile;
 }
 
 std::vector<std::string> BrowserCandidates(const EnvironmentLookup& env) {

@@ -1,13 +1,12 @@
 #include "browser/browser_profile.h"
 
 #include <atomic>
-#include <filesystem>
 #include <string_view>
 #include <vector>
 
-namespace vellamark {
+#include "platform/files.h"
 
-namespace fs = std::filesystem;
+namespace vellamark {
 
 Result<std::string> CreateLaunchProfile(const std::string& root) {
     using Created = Result<std::string>;
@@ -16,11 +15,9 @@ Result<std::string> CreateLaunchProfile(const std::string& root) {
             "There is no folder for the browser profile: set HOME (or XDG_CACHE_HOME; on "
             "Windows LOCALAPPDATA).");
     }
-    std::error_code ec;
-    fs::create_directories(root, ec);
-    if (ec) {
+    if (const Status made = CreateFolders(root); !made) {
         return Created::Fail("Could not create the browser profile folder " + root + ": " +
-                             ec.message());
+                             made.error());
     }
     // The name only has to be new; time and a counter make it so, and sort by age.
     static std::atomic<unsigned> counter{0};
@@ -28,15 +25,15 @@ Result<std::string> CreateLaunchProfile(const std::string& root) {
                          std::chrono::system_clock::now().time_since_epoch())
                          .count();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const fs::path dir = fs::path(root) / ("launch-" + std::to_string(now) + "-" +
-                                               std::to_string(counter.fetch_add(1)));
-        if (fs::create_directory(dir, ec)) {
-            fs::permissions(dir, fs::perms::owner_all, fs::perm_options::replace, ec);
-            return dir.string();
-        }
-        if (ec) {
+        const std::string dir = JoinPath(
+            root, "launch-" + std::to_string(now) + "-" + std::to_string(counter.fetch_add(1)));
+        const Result<bool> made = CreateFolder(dir, FolderAccess::kOwnerOnly);
+        if (!made) {
             return Created::Fail("Could not create a browser profile in " + root + ": " +
-                                 ec.message());
+                                 made.error());
+        }
+        if (*made) {
+            return dir;
         }
     }
     return Created::Fail("Could not find a free name for a browser profile in " + root + ".");
@@ -62,40 +59,39 @@ bool IsLaunchProfileName(std::string_view name) {
 }
 
 int RemoveStaleProfiles(const std::string& root) {
-    std::error_code ec;
-    std::vector<fs::path> dirs;
-    std::vector<fs::path> abandoned;
-    for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+    const auto entries = ListFolder(root);
+    if (!entries) {
+        return 0;
+    }
+    std::vector<std::string> dirs;
+    std::vector<std::string> abandoned;
+    for (const FolderEntry& entry : *entries) {
         // Only the folders this launcher made: anything else in the root is somebody else's.
-        std::error_code typeError;
-        if (!it->is_directory(typeError) || it->is_symlink(typeError)) {
+        if (entry.kind != FileKind::kFolder) {
             continue;
         }
-        const std::string name = it->path().filename().string();
+        const std::string& name = entry.name;
         if (IsLaunchProfileName(name)) {
-            dirs.push_back(it->path());
+            dirs.push_back(JoinPath(root, name));
         } else if (name.ends_with(kProfileRemovingSuffix) &&
                    IsLaunchProfileName(std::string_view(name).substr(
                        0, name.size() - kProfileRemovingSuffix.size()))) {
             // A removal that was cut short (the program ended, or a file inside was open for a
             // moment): no browser uses a folder once it has that name.
-            abandoned.push_back(it->path());
+            abandoned.push_back(JoinPath(root, name));
         }
     }
     int removed = 0;
     for (const auto& dir : abandoned) {
-        std::error_code removeError;
-        fs::remove_all(dir, removeError);
-        removed += removeError ? 0 : 1;
+        removed += RemoveTree(dir).ok() ? 1 : 0;
     }
-    const auto now = fs::file_time_type::clock::now();
+    const auto now = std::chrono::system_clock::now();
     for (const auto& dir : dirs) {
-        std::error_code timeError;
-        const auto written = fs::last_write_time(dir, timeError);
-        if (timeError || now - written < kProfileGrace) {
+        const auto written = LastWriteTime(dir);
+        if (!written || now - *written < kProfileGrace) {
             continue;
         }
-        if (RemoveProfileIfUnheld(dir.string())) {
+        if (RemoveProfileIfUnheld(dir)) {
             ++removed;
         }
     }

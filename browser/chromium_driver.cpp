@@ -49,7 +49,6 @@
 #include "browser/chromium_driver.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <limits>
 #include <map>
 #include <nlohmann/json.hpp>

@@ -1,19 +1,16 @@
 #include "form/form1.h"
 
 #include <cmath>
-#include <filesystem>
-#include <system_error>
 #include <utility>
 #include <vector>
 
 #include "launch/login_page.h"
+#include "platform/files.h"
 #include "platform/text.h"
 #include "store/account_messages.h"
 
 namespace vellamark {
 namespace {
-
-namespace fs = std::filesystem;
 
 // The sentence that names the fields that reach the service altered, or empty text. The same
 // rule on every system: the form posts in windows-1252, whatever code page the store uses.
@@ -39,20 +36,15 @@ std::string AlteredMessage(const std::string& username, const std::string& passw
 }
 
 Status EnsureFolder(const std::string& folder, bool withParents) {
-    const fs::path path = PathFromUtf8(folder);
-    std::error_code error;
-    if (fs::exists(fs::symlink_status(path, error))) {
+    if (KindOf(folder) != FileKind::kNone) {
         // Something of that name is there: it is left alone, as the folder it should be.
         return Status::Ok();
     }
     // The data folder above the first one may be missing on a fresh account.
-    if (withParents) {
-        fs::create_directories(path.parent_path(), error);
-        error.clear();
-    }
-    if (!fs::create_directory(path, error) && error) {
+    const Status made = withParents ? CreateFolders(folder) : CreateFolder(folder).status();
+    if (!made) {
         return Status::Fail("The working folder \"" + folder +
-                            "\" could not be created: " + error.message() + ".");
+                            "\" could not be created: " + made.error() + ".");
     }
     return Status::Ok();
 }

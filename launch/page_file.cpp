@@ -1,18 +1,16 @@
 #include "launch/page_file.h"
 
 #include <cerrno>
-#include <filesystem>
 #include <system_error>
 #include <vector>
 
 #include "launch/page_file_system.h"
+#include "platform/files.h"
 #include "platform/owned_fd.h"
 #include "platform/text.h"
 
 namespace vellamark {
 namespace {
-
-namespace fs = std::filesystem;
 
 std::string ErrnoText(int error) {
     return std::error_code(error, std::generic_category()).message();
@@ -35,57 +33,42 @@ bool IsPageFileName(std::string name) {
 }  // namespace
 
 void RemovePageFile(const std::string& path) {
-    std::error_code ignored;
-    fs::remove(PathFromUtf8(path), ignored);
+    static_cast<void>(RemoveFile(path));  // as far as possible: nothing more can be done
 }
 
 std::string ChoosePageFolder(const std::string& programFolder, const std::string& tempFolder) {
-    if (!programFolder.empty()) {
-        std::error_code error;
-        const fs::path folder = PathFromUtf8(programFolder);
-        if (fs::is_directory(folder, error) && FolderWritable(folder)) {
-            return programFolder;
-        }
+    if (!programFolder.empty() && KindFollowingLinks(programFolder) == FileKind::kFolder &&
+        FolderWritable(programFolder)) {
+        return programFolder;
     }
     return tempFolder;
 }
 
 std::string PageFilePath(const std::string& folder, std::string_view timeText) {
-    return Utf8FromPath(PathFromUtf8(folder) /
-                        PathFromUtf8("vellamar_" + std::string(timeText) + ".htm"));
+    return JoinPath(folder, "vellamar_" + std::string(timeText) + ".htm");
 }
 
 Status RemoveOldPageFiles(const std::string& folder) {
-    const fs::path root = PathFromUtf8(folder);
-    std::error_code error;
-    fs::directory_iterator entries(root, error);
-    if (error) {
-        // A folder that is not there holds no old pages; writing the new one will say why.
-        if (error == std::errc::no_such_file_or_directory) {
-            return Status::Ok();
-        }
+    // A folder that is not there holds no old pages (and lists as empty); writing the new one
+    // will say why.
+    const auto entries = ListFolder(folder);
+    if (!entries) {
         return Status::Fail("The folder " + folder +
-                            " could not be searched for old login pages (" + error.message() +
+                            " could not be searched for old login pages (" + entries.error() +
                             "). Check that it exists and that you may read it.");
     }
     // Collected first, deleted after: deleting while the directory is being read may skip
     // entries.
-    std::vector<fs::path> oldPages;
-    for (const fs::directory_entry& entry : entries) {
-        const fs::path& path = entry.path();
-        if (!IsPageFileName(Utf8FromPath(path.filename()))) {
-            continue;
+    std::vector<std::string> oldPages;
+    for (const FolderEntry& entry : *entries) {
+        if (IsPageFileName(entry.name) && entry.kind == FileKind::kFile && !entry.hidden) {
+            oldPages.push_back(JoinPath(folder, entry.name));
         }
-        std::error_code statusError;
-        if (!fs::is_regular_file(entry.symlink_status(statusError)) || IsHiddenOrSystem(path)) {
-            continue;
-        }
-        oldPages.push_back(path);
     }
-    for (const fs::path& path : oldPages) {
-        if (!fs::remove(path, error) && error) {
-            return Status::Fail("The old login page " + Utf8FromPath(path) +
-                                " could not be deleted (" + error.message() +
+    for (const std::string& path : oldPages) {
+        if (const Status removed = RemoveFile(path); !removed) {
+            return Status::Fail("The old login page " + path + " could not be deleted (" +
+                                removed.error() +
                                 "). It holds a password: delete it by hand, then log in again.");
         }
     }
@@ -108,7 +91,7 @@ Status WritePageFile(const std::string& path, std::string_view page) {
                             ": something that is not a plain file (a link, a pipe, a device or "
                             "a folder) has that name. Remove it, then log in again.");
     };
-    OwnedFd file(OpenForWriting(PathFromUtf8(path)));
+    OwnedFd file(OpenForWriting(path));
     if (!file.Valid()) {
         const int errorNumber = errno;
         return NotPlainFileError(errorNumber) ? inTheWay() : fail(errorNumber);

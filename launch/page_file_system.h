@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstddef>
-#include <filesystem>
+#include <string>
 
 namespace vellamark {
 
@@ -9,13 +9,11 @@ namespace vellamark {
 
 // Windows matches file names without regard to case.
 extern const bool kPageFileNamesIgnoreCase;
-// A file the folder listing keeps from the user: a dot file; hidden or system on Windows.
-[[nodiscard]] bool IsHiddenOrSystem(const std::filesystem::path& path);
 // True when this user may create files in the folder.
-[[nodiscard]] bool FolderWritable(const std::filesystem::path& folder);
+[[nodiscard]] bool FolderWritable(const std::string& folder);
 // Opens the file for writing, created or emptied, readable by this user alone; -1 on failure
 // (errno says why). A link planted under the name is not followed.
-[[nodiscard]] int OpenForWriting(const std::filesystem::path& path);
+[[nodiscard]] int OpenForWriting(const std::string& path);
 // True when the open file is a plain file on disk (not a pipe, a device or a console).
 [[nodiscard]] bool IsPlainFile(int fd);
 // True when the open failed because something other than a plain file (a link, a pipe without

@@ -7,21 +7,17 @@
 #include <string>
 
 #include "launch/page_file_system.h"
+#include "platform/files.h"
+#include "platform/text.h"
 
 namespace vellamark {
 
 const bool kPageFileNamesIgnoreCase = true;
 
-bool IsHiddenOrSystem(const std::filesystem::path& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES &&
-           (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
-}
-
-bool FolderWritable(const std::filesystem::path& folder) {
+bool FolderWritable(const std::string& folder) {
     // Access checks on Windows live in ACLs that _waccess does not read: try it instead.
-    const std::filesystem::path probe =
-        folder / (L"vellamark-probe-" + std::to_wstring(GetCurrentProcessId()) + L".tmp");
+    const std::wstring probe = WideFromUtf8(
+        JoinPath(folder, "vellamark-probe-" + std::to_string(GetCurrentProcessId()) + ".tmp"));
     const HANDLE handle =
         CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                     FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
@@ -32,9 +28,9 @@ bool FolderWritable(const std::filesystem::path& folder) {
     return true;
 }
 
-int OpenForWriting(const std::filesystem::path& path) {
-    return _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT,
-                  _S_IREAD | _S_IWRITE);
+int OpenForWriting(const std::string& path) {
+    return _wopen(WideFromUtf8(path).c_str(),
+                  _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
 }
 
 bool IsPlainFile(int fd) {

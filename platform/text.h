@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,10 +33,5 @@ void AppendUtf8(std::string& out, char32_t codePoint);
 // input becomes U+FFFD.
 [[nodiscard]] std::wstring WideFromUtf8(std::string_view utf8);
 [[nodiscard]] std::string Utf8FromWide(std::wstring_view wide);
-
-// A path given as UTF-8 text, and back: the file system's own names on every system (wide on
-// Windows), so no character is lost to a code page.
-[[nodiscard]] std::filesystem::path PathFromUtf8(std::string_view utf8);
-[[nodiscard]] std::string Utf8FromPath(const std::filesystem::path& path);
 
 }  // namespace vellamark

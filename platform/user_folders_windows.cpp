@@ -1,5 +1,7 @@
 #include <windows.h>
-// After windows.h.
+// After windows.h. The known folders' identifiers are defined here rather than taken from
+// libuuid, whose one object holds every identifier Windows has (40 KB).
+#include <initguid.h>
 #include <knownfolders.h>
 #include <shlobj.h>
 

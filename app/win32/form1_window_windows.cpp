@@ -87,6 +87,58 @@ UINT WindowDpi(HWND window) {
     return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }
 
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
+
+// The window's outer size for the description's client area at a DPI.
+SIZE FrameSize(UINT dpi) {
+    const WindowDescription& description = Form1Description();
+    RECT frame{0, 0, TwipsToPixels(description.clientWidth, dpi),
+               TwipsToPixels(description.clientHeight, dpi)};
+    using AdjustForDpi = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+    static const auto adjustForDpi = reinterpret_cast<AdjustForDpi>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+    if (adjustForDpi != nullptr) {
+        adjustForDpi(&frame, kWindowStyle, TRUE, kWindowExStyle, dpi);
+    } else {
+        AdjustWindowRectEx(&frame, kWindowStyle, TRUE, kWindowExStyle);
+    }
+    return SIZE{frame.right - frame.left, frame.bottom - frame.top};
+}
+
+// Where the window goes: centred on the screen's work area.
+POINT CentredOnWorkArea(SIZE frame) {
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    return POINT{work.left + (work.right - work.left - frame.cx) / 2,
+                 work.top + (work.bottom - work.top - frame.cy) / 2};
+}
+
+// Where a control goes in the window's client area at a DPI; the controls inside the frame
+// are placed from its corner.
+RECT ControlRect(const ControlDescription& spec, UINT dpi) {
+    const ControlDescription& frame = DescriptionOf(Control::Frame1);
+    const int left = TwipsToPixels(spec.left + (spec.inFrame ? frame.left : 0), dpi);
+    const int top = TwipsToPixels(spec.top + (spec.inFrame ? frame.top : 0), dpi);
+    int height = TwipsToPixels(spec.height, dpi);
+    if (spec.kind == ControlKind::kComboBox) {
+        // The height given to a drop-down combo box includes its list.
+        height += TwipsToPixels(kComboListTwips, dpi);
+    }
+    return RECT{left, top, left + TwipsToPixels(spec.width, dpi), top + height};
+}
+
+// Gives a control its font; redraw: it is on screen already.
+void SetControlFont(HWND control, const ControlDescription& spec, HFONT font, UINT dpi,
+                    bool redraw) {
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), redraw ? TRUE : FALSE);
+    if (spec.kind == ControlKind::kComboBox) {
+        // The edit field keeps the description's height whatever the font's own height.
+        const int field = TwipsToPixels(spec.height, dpi) - 2 * GetSystemMetrics(SM_CYEDGE) - 2;
+        SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
+    }
+}
+
 bool IsUserInput(UINT message) {
     return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
            (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
@@ -156,10 +208,6 @@ Form1Window::~Form1Window() {
     }
 }
 
-int Form1Window::Twips(int twips) const {
-    return TwipsToPixels(twips, dpi_);
-}
-
 Status Form1Window::Create() {
     INITCOMMONCONTROLSEX common{sizeof common, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&common);
@@ -182,10 +230,14 @@ Status Form1Window::Create() {
     }
 
     menu_ = CreateMenus();
-    constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-    window_ = CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass,
-                              Wide(Form1Description().caption).c_str(), kStyle, CW_USEDEFAULT,
-                              CW_USEDEFAULT, 100, 100, nullptr, menu_, instance_, this);
+    // Made in its place at its size: on the primary monitor, whose work area it is centred on, a
+    // window has the system's DPI. Should it get another, it is sized again.
+    const UINT systemDpi = WindowDpi(nullptr);
+    SIZE frame = FrameSize(systemDpi);
+    POINT place = CentredOnWorkArea(frame);
+    window_ = CreateWindowExW(kWindowExStyle, kWindowClass,
+                              Wide(Form1Description().caption).c_str(), kWindowStyle, place.x,
+                              place.y, frame.cx, frame.cy, nullptr, menu_, instance_, this);
     if (window_ == nullptr) {
         return Status::Fail("The login window could not be created (error " +
                             std::to_string(GetLastError()) + ").");
@@ -193,18 +245,12 @@ Status Form1Window::Create() {
     dpi_ = WindowDpi(window_);
     fonts_ = std::make_unique<Fonts>(dpi_);
     CreateControls();
-    LayOut();
-
-    // Centred on the screen's work area.
-    RECT window{};
-    GetWindowRect(window_, &window);
-    RECT work{};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const int width = window.right - window.left;
-    const int height = window.bottom - window.top;
-    SetWindowPos(window_, nullptr, work.left + (work.right - work.left - width) / 2,
-                 work.top + (work.bottom - work.top - height) / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (dpi_ != systemDpi) {
+        frame = FrameSize(dpi_);
+        place = CentredOnWorkArea(frame);
+        SetWindowPos(window_, nullptr, place.x, place.y, frame.cx, frame.cy,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     return Status::Ok();
 }
 
@@ -232,15 +278,19 @@ HMENU Form1Window::CreateMenus() {
 void Form1Window::CreateControls() {
     // In the description's order, which is the window order: the tab order, each box's label
     // just before its box (a screen reader names a box by the static text just before it), and
-    // the frame beneath the controls it holds.
+    // the frame beneath the controls it holds. Each is made in its place with its font while the
+    // window is hidden, so that nothing is moved or drawn before the window is shown: every move
+    // and redraw costs the start a round trip to the window system.
     for (const ControlDescription& description : Form1Description().controls) {
         const ControlClass controlClass = ClassOf(description);
+        const RECT place = ControlRect(description, dpi_);
         HWND control = CreateWindowExW(
-            0, controlClass.name, Wide(description.caption).c_str(), controlClass.style, 0, 0, 10,
-            10, window_,
+            0, controlClass.name, Wide(description.caption).c_str(), controlClass.style,
+            place.left, place.top, place.right - place.left, place.bottom - place.top, window_,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(description.control))),
             instance_, nullptr);
         controls_[description.control] = control;
+        SetControlFont(control, description, fonts_->Get(description.font), dpi_, false);
         if (description.passwordCharacter) {
             // Masked with "*" (common controls 6 would show a dot).
             SendMessageW(control, EM_SETPASSWORDCHAR, L'*', 0);
@@ -252,40 +302,15 @@ void Form1Window::CreateControls() {
 }
 
 void Form1Window::LayOut() {
-    const WindowDescription& description = Form1Description();
-    RECT client{0, 0, Twips(description.clientWidth), Twips(description.clientHeight)};
-    using AdjustForDpi = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-    static const auto adjustForDpi = reinterpret_cast<AdjustForDpi>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
-    const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_STYLE));
-    const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_EXSTYLE));
-    if (adjustForDpi != nullptr) {
-        adjustForDpi(&client, style, TRUE, exStyle, dpi_);
-    } else {
-        AdjustWindowRectEx(&client, style, TRUE, exStyle);
-    }
-    SetWindowPos(window_, nullptr, 0, 0, client.right - client.left, client.bottom - client.top,
+    const SIZE frame = FrameSize(dpi_);
+    SetWindowPos(window_, nullptr, 0, 0, frame.cx, frame.cy,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-
-    // The controls inside the frame are placed from its corner.
-    const ControlDescription& frame = DescriptionOf(Control::Frame1);
-    for (const ControlDescription& spec : description.controls) {
-        const int left = Twips(spec.left + (spec.inFrame ? frame.left : 0));
-        const int top = Twips(spec.top + (spec.inFrame ? frame.top : 0));
-        const int width = Twips(spec.width);
-        int height = Twips(spec.height);
+    for (const ControlDescription& spec : Form1Description().controls) {
+        const RECT place = ControlRect(spec, dpi_);
         HWND control = controls_[spec.control];
-        if (spec.kind == ControlKind::kComboBox) {
-            // The height given to a drop-down combo box includes its list.
-            height += Twips(kComboListTwips);
-        }
-        SetWindowPos(control, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_->Get(spec.font)), TRUE);
-        if (spec.kind == ControlKind::kComboBox) {
-            // The edit field keeps the description's height whatever the font's own height.
-            const int field = Twips(spec.height) - 2 * GetSystemMetrics(SM_CYEDGE) - 2;
-            SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
-        }
+        SetWindowPos(control, nullptr, place.left, place.top, place.right - place.left,
+                     place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        SetControlFont(control, spec, fonts_->Get(spec.font), dpi_, true);
     }
 }
 
@@ -465,6 +490,12 @@ void Form1Window::SetPasswordCharacter(Control control, bool masked) {
 }
 
 void Form1Window::SetFocus(Control control) {
+    // A hidden window takes the focus only by being activated, which starts the input method and
+    // loads its libraries before the window is on screen. It gets the focus when it is shown.
+    if (!IsWindowVisible(window_)) {
+        lastFocus_ = ControlHandle(control);
+        return;
+    }
     ::SetFocus(ControlHandle(control));
 }
 

@@ -75,8 +75,8 @@ private:
     [[nodiscard]] bool PreTranslate(MSG& message);
     void CreateControls();
     HMENU CreateMenus();
+    // Places and sizes everything again at the window's DPI, on screen.
     void LayOut();
-    [[nodiscard]] int Twips(int twips) const;
 
     HINSTANCE instance_;
     int showCommand_;

@@ -1,5 +1,7 @@
-// The yardstick for the Windows launcher's start-up: a bare Win32 window with the same menu bar
-// and the same client size, built with the same compiler and flags, doing nothing else.
+// The yardstick for the Windows launcher's start-up: a bare Win32 window with the same menu bar,
+// the same client size and the launcher's manifest, showing one themed button (so it loads the
+// common controls 6 and the theme as the launcher does), built with the same compiler and flags,
+// doing nothing else.
 #include <windows.h>
 
 #include <initializer_list>
@@ -47,6 +49,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     HWND window = CreateWindowExW(0, L"BareWindow", L"Bare Window", kStyle, CW_USEDEFAULT,
                                   CW_USEDEFAULT, rect.right - rect.left, rect.bottom - rect.top,
                                   nullptr, bar, instance, nullptr);
+    CreateWindowExW(0, L"BUTTON", L"Login", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 336, 200, 81, 25,
+                    window, nullptr, instance, nullptr);
     ShowWindow(window, showCommand);
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {

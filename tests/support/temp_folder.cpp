@@ -6,7 +6,19 @@
 #include <iterator>
 #include <random>
 
-#include "platform/text.h"
+namespace vellamark {
+
+std::filesystem::path PathFromUtf8(std::string_view utf8) {
+    return std::filesystem::path(
+        std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
+}
+
+std::string Utf8FromPath(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(reinterpret_cast<const char*>(text.data()), text.size());
+}
+
+}  // namespace vellamark
 
 namespace vellamark::testsupport {
 

@@ -2,6 +2,16 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
+
+namespace vellamark {
+
+// A path given as UTF-8 text, and back: the file system's own names on every system (wide on
+// Windows), so no character is lost to a code page.
+[[nodiscard]] std::filesystem::path PathFromUtf8(std::string_view utf8);
+[[nodiscard]] std::string Utf8FromPath(const std::filesystem::path& path);
+
+}  // namespace vellamark
 
 namespace vellamark::testsupport {
 
