@@ -285,8 +285,8 @@ void Form1Window::CreateControls() {
         const ControlClass controlClass = ClassOf(description);
         const RECT place = ControlRect(description, dpi_);
         HWND control = CreateWindowExW(
-            0, controlClass.name, Wide(description.caption).c_str(), controlClass.style,
-            place.left, place.top, place.right - place.left, place.bottom - place.top, window_,
+            0, controlClass.name, Wide(description.caption).c_str(), controlClass.style, place.left,
+            place.top, place.right - place.left, place.bottom - place.top, window_,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(description.control))),
             instance_, nullptr);
         controls_[description.control] = control;
