@@ -10,17 +10,17 @@
 // Start (ConnectChromiumDriver), one time budget for all of it. The browser runs without a
 // window until the driver makes one:
 //   1. Target.createBrowserContext {} -> {"browserContextId":text}: off the record, so the
-//        page, the post and the answer stay in memory
+//        page, the post and the answer stay in memory; sent together with
 //   2. Target.setAutoAttach {"autoAttach":true,"waitForDebuggerOnStart":false,"flatten":true,
 //        "filter":[{"type":"page"}]},
 //        then Target.createTarget {"url":"about:blank","newWindow":true,"background":true,
 //        "browserContextId":<context>} and, where the window may be minimised,
 //        "windowState":"minimized","left":-32000,"top":-32000 -> {"targetId":text}; relies
 //        on the event Target.attachedToTarget {"sessionId":text,"targetInfo":{"targetId":
-//        <page>,...}} before the reply
+//        <page>,"browserContextId":<context>,...}} before the reply
 //   3. only without that event: Target.attachToTarget {"targetId":<page>,"flatten":true} ->
 //        {"sessionId":text}
-//   4. Page.enable {} (on the session)
+//   4. Page.enable {} (on the session), sent together with 5, as soon as the event has come
 //   5. Browser.getWindowForTarget {"targetId":<page>} -> {"windowId":integer,"bounds":{...}};
 //        a browser that made the window in another state than asked is sent
 //        Browser.setWindowBounds {"windowId":<window>,"bounds":{"windowState":"minimized"}}
@@ -172,7 +172,16 @@ public:
     // its window, all within the start budget.
     [[nodiscard]] Status Connect() {
         const Deadline deadline = connection_.Now() + timeouts_.start;
-        auto context = connection_.Call("Target.createBrowserContext", "{}", {}, deadline);
+        // The context and the auto-attach need not wait for each other.
+        auto contextCall = connection_.Send("Target.createBrowserContext", "{}", {}, deadline);
+        if (!contextCall) {
+            return contextCall.status();
+        }
+        auto attachCall = connection_.Send("Target.setAutoAttach", kAutoAttach, {}, deadline);
+        if (!attachCall) {
+            return attachCall.status();
+        }
+        auto context = connection_.Await(*contextCall, deadline);
         if (!context) {
             return context.status();
         }
@@ -181,6 +190,11 @@ public:
         if (contextId.text.empty()) {
             return connection_.Broke("a browser context came without its id");
         }
+        if (auto attach = connection_.Await(*attachCall, deadline); !attach) {
+            return attach.status();
+        }
+        autoAttaching_ = true;
+        contextId_ = contextId.text;
         json create = {{"url", kBlankPage},
                        {"newWindow", true},
                        {"background", true},
@@ -192,13 +206,43 @@ public:
             create["left"] = kOffScreen;
             create["top"] = kOffScreen;
         }
-        // Attached as it is made: its session comes with it, a round trip sooner.
-        if (auto attach = connection_.Call("Target.setAutoAttach", kAutoAttach, {}, deadline);
-            !attach) {
-            return attach.status();
+        auto createCall = connection_.Send("Target.createTarget", create.dump(), {}, deadline);
+        if (!createCall) {
+            return createCall.status();
         }
-        autoAttaching_ = true;
-        auto created = connection_.Call("Target.createTarget", create.dump(), {}, deadline);
+        // The page is attached (its session comes with it) before its making is answered,
+        // while its renderer still starts: its page events and its window are asked for then,
+        // a round trip sooner.
+        while (autoAttached_.empty() && !connection_.Answered(*createCall) &&
+               connection_.Now() < deadline) {
+            if (auto pumped = connection_.Pump(deadline); !pumped) {
+                return pumped;
+            }
+        }
+        std::int64_t enableCall = 0;
+        std::int64_t windowCall = 0;
+        const auto askForPage = [&](const std::string& page, const std::string& session) {
+            auto enable = connection_.Send("Page.enable", "{}", session, deadline);
+            if (!enable) {
+                return enable.status();
+            }
+            auto window = connection_.Send("Browser.getWindowForTarget",
+                                           json{{"targetId", page}}.dump(), {}, deadline);
+            if (!window) {
+                return window.status();
+            }
+            enableCall = *enable;
+            windowCall = *window;
+            return Status::Ok();
+        };
+        std::string earlyTarget;
+        if (!autoAttached_.empty()) {
+            earlyTarget = autoAttached_.begin()->first;
+            if (auto asked = askForPage(earlyTarget, autoAttached_.begin()->second); !asked) {
+                return asked;
+            }
+        }
+        auto created = connection_.Await(*createCall, deadline);
         if (!created) {
             return created.status();
         }
@@ -227,11 +271,21 @@ public:
             sessionId_ = session.text;
         }
         autoAttached_.clear();
-        if (auto enabled = connection_.Call("Page.enable", "{}", sessionId_, deadline); !enabled) {
+        if (earlyTarget != targetId_) {
+            // Asked for another page than the one made (a browser that attached some other
+            // page first): those answers are dropped and ours asked for.
+            if (!earlyTarget.empty()) {
+                (void)connection_.Await(enableCall, deadline);
+                (void)connection_.Await(windowCall, deadline);
+            }
+            if (auto asked = askForPage(targetId_, sessionId_); !asked) {
+                return asked;
+            }
+        }
+        if (auto enabled = connection_.Await(enableCall, deadline); !enabled) {
             return enabled.status();
         }
-        auto window = connection_.Call("Browser.getWindowForTarget",
-                                       json{{"targetId", targetId_}}.dump(), {}, deadline);
+        auto window = connection_.Await(windowCall, deadline);
         if (!window) {
             return window.status();
         }
@@ -602,7 +656,10 @@ private:
             if (session.text.empty() || target.text.empty()) {
                 return Status::Fail("a target was attached without its session or id");
             }
-            if (sessionId_.empty()) {
+            // Only pages of the login's own context (a browser that leaves the context out is
+            // taken at its word; the page made is checked against its reply anyway).
+            const Field context = info != nullptr ? TextField(*info, "browserContextId") : Field{};
+            if (sessionId_.empty() && (context.text.empty() || context.text == contextId_)) {
                 autoAttached_[target.text] = session.text;
             }
             return Status::Ok();
@@ -645,9 +702,9 @@ private:
     bool navigated_ = false;
     bool autoAttaching_ = false;
     bool sessionAutoAttached_ = false;
-    std::map<std::string, std::string>
-        autoAttached_;  // target -> session, until ours is known  // the page has left the blank
-                        // page its window was made on
+    std::string contextId_;
+    // Pages of our context attached by the browser, target -> session, until ours is known.
+    std::map<std::string, std::string> autoAttached_;
     bool mainFrameLoading_ = false;
     bool loadPending_ = false;
     bool loadStarted_ = false;

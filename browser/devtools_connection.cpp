@@ -31,11 +31,20 @@ Status DevToolsConnection::Broke(const std::string& what) {
 
 Result<std::string> DevToolsConnection::Call(std::string_view method, std::string_view paramsJson,
                                              std::string_view sessionId, Deadline deadline) {
+    auto id = Send(method, paramsJson, sessionId, deadline);
+    if (!id) {
+        return id.status();
+    }
+    return Await(*id, deadline);
+}
+
+Result<std::int64_t> DevToolsConnection::Send(std::string_view method, std::string_view paramsJson,
+                                              std::string_view sessionId, Deadline deadline) {
     if (!fault_.empty()) {
         return Status::Fail(fault_);
     }
-    const Deadline sent = Now();
     const std::int64_t id = nextId_++;
+    const Deadline sent = Now();
     auto written = process_.Write(
         FrameDevToolsMessage(DevToolsCommand(id, method, paramsJson, sessionId)), deadline);
     if (!written) {
@@ -44,32 +53,60 @@ Result<std::string> DevToolsConnection::Call(std::string_view method, std::strin
         }
         return Broken(written.error());
     }
-    replied_ = false;
-    while (!replied_) {
+    pending_.push_back(Pending{id, std::string(method), sent, false, {}});
+    return id;
+}
+
+DevToolsConnection::Pending* DevToolsConnection::Find(std::int64_t id) {
+    const auto found = std::find_if(pending_.begin(), pending_.end(),
+                                    [id](const Pending& p) { return p.id == id; });
+    return found != pending_.end() ? &*found : nullptr;
+}
+
+bool DevToolsConnection::Answered(std::int64_t id) const {
+    return std::any_of(pending_.begin(), pending_.end(),
+                       [id](const Pending& p) { return p.id == id && p.replied; });
+}
+
+Result<std::string> DevToolsConnection::Await(std::int64_t id, Deadline deadline) {
+    while (true) {
+        Pending* pending = Find(id);
+        if (pending == nullptr) {
+            return Status::Fail("No command " + std::to_string(id) + " awaits its reply.");
+        }
+        if (pending->replied) {
+            Pending done = std::move(*pending);
+            pending_.erase(pending_.begin() + (pending - pending_.data()));
+            if (!done.reply.error.empty()) {
+                return Status::Fail("The browser refused " + done.method + ": " + done.reply.error);
+            }
+            return std::move(done.reply.body);
+        }
+        if (!fault_.empty()) {
+            return Status::Fail(fault_);
+        }
         if (Now() >= deadline) {
             // Still running and with its pipe open, but silent: only this says so.
-            return Status::Fail("The browser is still running but did not answer " +
-                                std::string(method) + " within " + Seconds(sent, deadline) +
-                                " seconds.");
+            std::string text = "The browser is still running but did not answer " +
+                               pending->method + " within " + Seconds(pending->sent, deadline) +
+                               " seconds.";
+            pending_.erase(pending_.begin() + (pending - pending_.data()));
+            return Status::Fail(std::move(text));
         }
-        if (auto status = ReadAndDispatch(deadline, id); !status) {
+        if (auto status = ReadAndDispatch(deadline); !status) {
             return status;
         }
     }
-    if (!reply_.error.empty()) {
-        return Status::Fail("The browser refused " + std::string(method) + ": " + reply_.error);
-    }
-    return std::move(reply_.body);
 }
 
 Status DevToolsConnection::Pump(Deadline deadline) {
     if (!fault_.empty()) {
         return Status::Fail(fault_);
     }
-    return ReadAndDispatch(deadline, 0);
+    return ReadAndDispatch(deadline);
 }
 
-Status DevToolsConnection::ReadAndDispatch(Deadline deadline, std::int64_t awaited) {
+Status DevToolsConnection::ReadAndDispatch(Deadline deadline) {
     // With somebody to keep alive, no single read waits longer than a slice.
     const Deadline until = idle_ ? std::min(deadline, Now() + kIdleSlice) : deadline;
     auto read = process_.Read(until);
@@ -101,9 +138,9 @@ Status DevToolsConnection::ReadAndDispatch(Deadline deadline, std::int64_t await
                     return Broke(handled.error());
                 }
             }
-        } else if (awaited != 0 && message->id == awaited) {
-            reply_ = std::move(*message);
-            replied_ = true;
+        } else if (Pending* pending = Find(message->id); pending != nullptr) {
+            pending->reply = std::move(*message);
+            pending->replied = true;
         }
     }
     if (splitter_.Overflowed()) {

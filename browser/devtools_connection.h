@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "browser/browser_driver.h"
 #include "browser/chromium_process.h"
@@ -34,6 +35,12 @@ public:
                                            std::chrono::milliseconds timeout) {
         return Call(method, paramsJson, sessionId, Now() + timeout);
     }
+    // The two halves of Call, for commands that need not wait for each other: their replies
+    // are kept until awaited, in any order.
+    [[nodiscard]] Result<std::int64_t> Send(std::string_view method, std::string_view paramsJson,
+                                            std::string_view sessionId, Deadline deadline);
+    [[nodiscard]] Result<std::string> Await(std::int64_t id, Deadline deadline);
+    [[nodiscard]] bool Answered(std::int64_t id) const;
     // Handles what has arrived, waiting no later than the deadline for the first message.
     [[nodiscard]] Status Pump(Deadline deadline);
     // Ends the connection for a message that is no valid protocol message.
@@ -43,18 +50,27 @@ public:
     [[nodiscard]] Deadline Now() const { return process_.Now(); }
 
 private:
-    // Reads once (waiting until the deadline) and handles every whole message. A reply to
-    // `awaited` is stored in reply_ instead of being dropped.
-    [[nodiscard]] Status ReadAndDispatch(Deadline deadline, std::int64_t awaited);
+    // A command sent whose reply is still to be awaited.
+    struct Pending {
+        std::int64_t id = 0;
+        std::string method;
+        Deadline sent{};
+        bool replied = false;
+        DevToolsMessage reply;
+    };
+
+    // Reads once (waiting until the deadline) and handles every whole message. Replies to
+    // pending commands are kept; others are dropped.
+    [[nodiscard]] Status ReadAndDispatch(Deadline deadline);
     Status Broken(std::string text);
+    [[nodiscard]] Pending* Find(std::int64_t id);
 
     ChromiumProcess& process_;
     EventHandler onEvent_;
     Idle idle_;
     DevToolsFrameSplitter splitter_;
     std::int64_t nextId_ = 1;
-    bool replied_ = false;
-    DevToolsMessage reply_;
+    std::vector<Pending> pending_;
     std::string fault_;
 };
 

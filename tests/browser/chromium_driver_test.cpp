@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -186,12 +187,12 @@ TEST(ChromiumDriverTest, FailedStartKillsTheBrowser) {
     };
     const std::vector<Row> rows = {
         {"context refused", "Target.createBrowserContext", Answer().Refusing("Not allowed"),
-         "refused", 1},
+         "refused", 2},
         {"context without an id",
          "Target.createBrowserContext",
          {},
          "broke the debugging protocol",
-         1},
+         2},
         {"window refused", "Target.createTarget", Answer().Refusing("Failed to open a new tab"),
          "refused Target.createTarget: Failed to open a new tab", 3},
         {"page id of a number", "Target.createTarget", Answer(R"({"targetId":7})"),
@@ -207,7 +208,7 @@ TEST(ChromiumDriverTest, FailedStartKillsTheBrowser) {
          "broke the debugging protocol", 5},
         {"error message of a number", "Page.enable",
          Answer().Before(R"({"id":4,"error":{"message":2}})").Replying(Reply::kNever),
-         "refused Page.enable: unknown error", 4},
+         "refused Page.enable: unknown error", 5},
         {"window made shown cannot be hidden", "Browser.getWindowForTarget",
          Answer(R"({"windowId":42,"bounds":{"windowState":"normal"}})"),
          "refused Browser.setWindowBounds", 6},
@@ -217,7 +218,7 @@ TEST(ChromiumDriverTest, FailedStartKillsTheBrowser) {
          Answer().Replying(Reply::kNever).Exiting(),
          "The browser has ended (it exited with code 1)", 3},
         {"silent past the start budget", "Page.enable", Answer().Taking(100s),
-         "still running but did not answer Page.enable within 90 seconds", 4},
+         "still running but did not answer Page.enable within 90 seconds", 5},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -231,6 +232,50 @@ TEST(ChromiumDriverTest, FailedStartKillsTheBrowser) {
         ASSERT_FALSE(rig.browser.history.empty());
         EXPECT_EQ(rig.browser.history.back(), "Kill");
         EXPECT_FALSE(std::filesystem::exists(rig.profile));
+    }
+}
+
+// The page's events and window are asked for as soon as a page of the login's context is
+// attached; a page attached first that is not the one made is let go of, and ours asked for.
+TEST(ChromiumDriverTest, OnlyThePageMadeIsDriven) {
+    const std::string enable = "Page.enable" + kOnSession + " {}";
+    const std::string window = R"(Browser.getWindowForTarget {"targetId":"PAGE-1"})";
+    const std::string attach = R"(Target.attachToTarget {"flatten":true,"targetId":"PAGE-1"})";
+    const auto other = [](const char* context) {
+        return testsupport::DevToolsEvent(
+            "Target.attachedToTarget",
+            std::string(R"({"sessionId":"SESSION-9","targetInfo":{"targetId":"OTHER",)") +
+                R"("type":"page","browserContextId":")" + context + R"("}})");
+    };
+    struct Row {
+        const char* name;
+        std::optional<Answer> created;  // none: as Chromium answers
+        std::vector<std::string> sent;  // after Target.createTarget, before the page is hidden
+    };
+    const std::vector<Row> rows = {
+        {"ours attached with it", std::nullopt, {enable, window}},
+        {"another page of our context first",
+         Answer(R"({"targetId":"PAGE-1"})").Before(other("CONTEXT-1")),
+         {"Page.enable@SESSION-9 {}", R"(Browser.getWindowForTarget {"targetId":"OTHER"})", attach,
+          enable, window}},
+        {"a page of another context",
+         Answer(R"({"targetId":"PAGE-1"})").Before(other("CONTEXT-2")),
+         {attach, enable, window}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Rig rig;
+        if (row.created) {
+            rig.browser.SetAnswer("Target.createTarget", *row.created);
+        }
+        ASSERT_TRUE(rig.Connect());
+        const auto& h = rig.browser.history;
+        ASSERT_EQ(h.size(), 3 + row.sent.size() + 1);
+        EXPECT_EQ(std::vector<std::string>(h.begin() + 3, h.end() - 1), row.sent);
+        rig.browser.ClearRecord();
+        ASSERT_TRUE(rig.driver->BringToTop(0));
+        EXPECT_EQ(rig.browser.history,
+                  std::vector<std::string>{"Page.bringToFront" + kOnSession + " {}"});
     }
 }
 
