@@ -2,6 +2,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "browser/browser_display.h"
@@ -19,18 +20,15 @@ TEST(BrowserDisplayTest, AnXDisplayWinsAndOnlyWaylandAloneKeepsTheWindowUnminimi
         const char* ozone;
         bool minimise;
     };
+    using Variable = std::pair<const std::string, std::string>;
+    const Variable x{"DISPLAY", ":0"}, w{"WAYLAND_DISPLAY", "wayland-0"},
+        onWayland{"XDG_SESSION_TYPE", "wayland"};
     const std::vector<Row> rows = {
-        {"X11 session", {{"DISPLAY", ":0"}, {"XDG_SESSION_TYPE", "x11"}}, "x11", true},
-        {"GNOME or Plasma: XWayland beside Wayland",
-         {{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", "wayland-0"}, {"XDG_SESSION_TYPE", "wayland"}},
-         "x11",
-         true},
-        {"Wayland without XWayland",
-         {{"WAYLAND_DISPLAY", "wayland-1"}, {"XDG_SESSION_TYPE", "wayland"}},
-         "wayland",
-         false},
-        {"Wayland session naming no socket", {{"XDG_SESSION_TYPE", "wayland"}}, "wayland", false},
-        {"an empty DISPLAY is none", {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", "w"}}, "wayland", false},
+        {"X11 session", {x, {"XDG_SESSION_TYPE", "x11"}}, "x11", true},
+        {"GNOME or Plasma: XWayland beside Wayland", {x, w, onWayland}, "x11", true},
+        {"Wayland without XWayland", {w, onWayland}, "wayland", false},
+        {"Wayland session naming no socket", {onWayland}, "wayland", false},
+        {"an empty DISPLAY is none", {{"DISPLAY", ""}, w}, "wayland", false},
         {"no display at all", {{"XDG_SESSION_TYPE", "tty"}}, "", true},
     };
     for (const auto& row : rows) {

@@ -1,15 +1,8 @@
-"""Headless Wayland desktops for end-to-end tests: GNOME Shell and KWin, each with XWayland and
-a D-Bus session bus of its own, and the compositor's own list of its windows.
-
-    session = GnomeSession()         # or KwinSession()
-    session.start()                  # seconds taken; raises RuntimeError with the log
-    subprocess.Popen(cmd, env=session.environment(EXTRA="1"))
-    session.windows()                # [{"title", "app", "pid", "minimized", "maximized",
-                                     #   "shown"}, ...]
-    session.stop()                   # ends everything started inside it, too
-
-Commands started with environment() see DISPLAY, WAYLAND_DISPLAY and XDG_SESSION_TYPE=wayland
-as on a real GNOME or Plasma desktop. Standard library only; every wait has a bound."""
+"""Headless Wayland desktops for end-to-end tests: GNOME Shell and KWin, each with XWayland, a
+D-Bus session bus of its own, and the compositor's own list of its windows (windows()). What
+runs with session_env sees DISPLAY, WAYLAND_DISPLAY and XDG_SESSION_TYPE=wayland as on a real
+GNOME or Plasma desktop; stop() ends everything started inside the session. Standard library
+only; every wait has a bound."""
 
 from __future__ import annotations
 
@@ -19,7 +12,6 @@ import shutil
 import signal
 import subprocess
 import tempfile
-import time
 
 from launch_harness import wait_until
 
@@ -65,8 +57,7 @@ class DesktopSession:
             raise RuntimeError(f"the {name} bus did not start")
         return f"unix:path={path}"
 
-    def start(self, timeout: float = 120) -> float:
-        began = time.monotonic()
+    def start(self, timeout: float = 120) -> None:
         self.base_env["DBUS_SESSION_BUS_ADDRESS"] = self.bus("session-bus")
         with open(self.log_path, "ab") as log:
             compositor = self._launch(log)
@@ -75,10 +66,6 @@ class DesktopSession:
         if compositor.poll() is not None or not ready:
             raise RuntimeError(f"{self.name} did not start:\n{self.log()[-3000:]}")
         self.session_env = dict(self.base_env, **ready)
-        return time.monotonic() - began
-
-    def environment(self, **extra: str) -> dict:
-        return dict(self.session_env, **extra)
 
     def dbus_call(self, dest: str, path: str, method: str, *args: str) -> str:
         done = subprocess.run(["dbus-send", "--session", "--print-reply=literal",

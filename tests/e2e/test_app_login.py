@@ -15,7 +15,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from launch_harness import WindowManager  # noqa: E402
+from launch_harness import WindowManager, _processes  # noqa: E402
 from standin_service import FIELD_ORDER, StandinService  # noqa: E402
 
 BUILD_DIR = os.environ.get("VELLAMARK_BUILD_DIR", "")
@@ -36,14 +36,6 @@ def wait_until(condition, timeout, what):
         if time.monotonic() > deadline:
             raise AssertionError(f"timed out waiting for {what}")
         time.sleep(0.05)
-
-
-def _cmdline(pid):
-    try:
-        with open(f"/proc/{pid}/cmdline", "rb") as f:
-            return f.read()
-    except OSError:
-        return b""
 
 
 def xdotool(*args, timeout=30):
@@ -126,8 +118,7 @@ class AppEndToEndTest(unittest.TestCase):
     def browsers_and_profiles(self):
         """The browsers started in the test's folder (and their keepers), and its profiles."""
         profiles = os.path.join(self.root, "cache", "vellamark", "profiles")
-        return ([pid for pid in map(int, filter(str.isdigit, os.listdir("/proc")))
-                 if self.root.encode() in _cmdline(pid)] +
+        return ([pid for pid, args in _processes() if any(self.root in a for a in args)] +
                 (os.listdir(profiles) if os.path.isdir(profiles) else []))
 
     def test_the_browser_started_ahead_goes_when_the_window_closes_without_a_login(self):

@@ -208,13 +208,10 @@ FLASH_BOUND = 0.050
 
 class HiddenUntilShownTest(unittest.TestCase):
     """The X window tree is watched through the whole launch, event by event, without a window
-    manager and under three different ones. The browser starts without a window and the driver
-    asks for the login's window minimised (and off the screen); the browser still maps it for a
-    moment before the window manager iconifies it. That moment is at most one frame, and nothing
-    is on screen after it until the show: not the blank page, the form, the post or the answer.
-    fluxbox sometimes takes longer to iconify a new window (measured up to 0.2 s): there only
-    the login's content is held to the rule (the driver writes nothing into the page before
-    the page has turned hidden)."""
+    manager and under three. The driver asks for the login's window minimised and off the
+    screen; the browser still maps it until the window manager iconifies it: at most a frame,
+    and nothing is on screen after that until the show. fluxbox may take longer (up to 0.2 s):
+    there only the login's content is held to the rule (nothing goes into a page not hidden)."""
 
     def setUp(self):
         wm.stop()

