@@ -11,8 +11,11 @@
 
 #include "platform/local_time.h"
 #include "platform/text.h"
+#include "store/account_store.h"
 #include "store/key_text.h"
 #include "store/program_file.h"
+#include "store/registry.h"
+#include "tests/support/scratch_store.h"
 #include "tests/support/temp_folder.h"
 
 namespace vellamark {
@@ -27,7 +30,9 @@ std::string KeyTextOf(const SYSTEMTIME& t) {
     return names.weekdays[t.wDayOfWeek] + digits;
 }
 
-TEST(ProgramFileWindows, AFileDatedBefore1970GivesItsKeyTextBothWays) {
+// Each time set below is a reinstall (another creation time, another key): the account saved
+// under the time before is listed, and re-keyed by the save.
+TEST(ProgramFileWindows, AFileDatedBefore1970GivesItsKeyTextBothWaysAndKeepsTheAccounts) {
     struct Row {
         std::uint64_t ticks;  // 100 ns since 1601
         SYSTEMTIME utc;       // year, month, weekday, day, hour, minute, second, ms
@@ -47,6 +52,10 @@ TEST(ProgramFileWindows, AFileDatedBefore1970GivesItsKeyTextBothWays) {
     const std::string path = ProgramFilePath(folder);
     std::ofstream(PathFromUtf8(path)) << "the program";
     ExecutableKeySource keys(folder);
+    testsupport::ScratchStore store;
+    AccountStore installed(keys, store.session());
+    installed.PlaceTypedAccount(0, "alice", "");
+    ASSERT_TRUE(installed.SaveUserDetails({}).ok());
     for (const auto& row : rows) {
         const FILETIME when{static_cast<DWORD>(row.ticks), static_cast<DWORD>(row.ticks >> 32)};
         const HANDLE file =
@@ -65,6 +74,11 @@ TEST(ProgramFileWindows, AFileDatedBefore1970GivesItsKeyTextBothWays) {
         ASSERT_TRUE(::FileTimeToLocalFileTime(&when, &local) &&
                     ::FileTimeToSystemTime(&local, &localParts));
         EXPECT_EQ(keys.DateCreatedKeyText(), KeyTextOf(localParts)) << row.utc.wYear;
+        AccountStore reinstalled(keys, store.session());
+        EXPECT_EQ(reinstalled.ReadAccounts()->entries, std::vector<std::string>{"alice"});
+        ASSERT_TRUE(reinstalled.SaveUserDetails({}).ok());
+        EXPECT_EQ(ReadRegistryString(kSettingsRoot, kSettingsKey, kKeyTextValue),
+                  TaggedValue(*keys.FileTimeKeyText()));
     }
     if (anyDate) {
         std::filesystem::remove_all(PathFromUtf8(folder));
