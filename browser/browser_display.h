@@ -24,8 +24,8 @@ struct BrowserDisplay {
 // manager; only a session with nothing but a Wayland display gets a Wayland browser.
 [[nodiscard]] BrowserDisplay ChooseBrowserDisplay(const EnvironmentLookup& env);
 
-// False when nothing answers on the chosen display, so a browser that died during its start
+// False when nothing answers on the display chosen, so a browser that died during its start
 // can be told as having found no display rather than as no browser at all.
-[[nodiscard]] bool DisplayAnswers(const EnvironmentLookup& env);
+[[nodiscard]] bool DisplayAnswers(const BrowserDisplay& display, const EnvironmentLookup& env);
 
 }  // namespace vellamark

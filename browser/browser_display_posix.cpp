@@ -34,24 +34,29 @@ bool SocketAnswers(const std::string& name) {
            ::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), length) == 0;
 }
 
+// The Wayland display's socket name; where the session names none, Wayland clients look for
+// "wayland-0". Empty outside a Wayland session.
+std::string WaylandDisplay(const EnvironmentLookup& env) {
+    std::string wayland = Variable(env, "WAYLAND_DISPLAY");
+    if (wayland.empty() && Variable(env, "XDG_SESSION_TYPE") == "wayland") {
+        wayland = "wayland-0";
+    }
+    return wayland;
+}
+
 }  // namespace
 
 BrowserDisplay ChooseBrowserDisplay(const EnvironmentLookup& env) {
     if (const std::string x = Variable(env, "DISPLAY"); !x.empty()) {
         return {"x11", true, "the X display " + x};
     }
-    std::string wayland = Variable(env, "WAYLAND_DISPLAY");
-    if (wayland.empty() && Variable(env, "XDG_SESSION_TYPE") == "wayland") {
-        wayland = "wayland-0";  // where Wayland clients look when the session names none
-    }
-    if (!wayland.empty()) {
+    if (const std::string wayland = WaylandDisplay(env); !wayland.empty()) {
         return {"wayland", false, "the Wayland display " + wayland};
     }
     return {};
 }
 
-bool DisplayAnswers(const EnvironmentLookup& env) {
-    const BrowserDisplay display = ChooseBrowserDisplay(env);
+bool DisplayAnswers(const BrowserDisplay& display, const EnvironmentLookup& env) {
     if (display.ozonePlatform == "x11") {
         // ":N" or ":N.S" is a local server; anything with a host before the colon is reached
         // over the network, which only the browser itself can try.
@@ -64,10 +69,7 @@ bool DisplayAnswers(const EnvironmentLookup& env) {
         return SocketAnswers("@" + socket) || SocketAnswers(socket);
     }
     if (display.ozonePlatform == "wayland") {
-        std::string socket = Variable(env, "WAYLAND_DISPLAY");
-        if (socket.empty()) {
-            socket = "wayland-0";
-        }
+        std::string socket = WaylandDisplay(env);
         if (socket.front() != '/') {
             socket = Variable(env, "XDG_RUNTIME_DIR") + "/" + socket;
         }

@@ -7,7 +7,7 @@ BrowserDisplay ChooseBrowserDisplay(const EnvironmentLookup&) {
     return {"", true, "the desktop"};
 }
 
-bool DisplayAnswers(const EnvironmentLookup&) {
+bool DisplayAnswers(const BrowserDisplay&, const EnvironmentLookup&) {
     return true;
 }
 

@@ -5,12 +5,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <vector>
 
 namespace vellamark {
 
-bool StartKeeper(int browserEnded, int launcher, int commandPipe, const std::string& profileDir,
-                 pid_t browser, int devNull) {
+Status StartKeeper(int browserEnded, int launcher, int commandPipe, const std::string& profileDir,
+                   pid_t browser, int devNull) {
     // The browser's helpers (the GPU process, crash reporting) may write into the profile for a
     // moment after the browser itself has ended: the removal is repeated for three seconds.
     static const char kScript[] =
@@ -25,12 +27,15 @@ bool StartKeeper(int browserEnded, int launcher, int commandPipe, const std::str
         const_cast<char*>(group.c_str()), nullptr};
     const pid_t keeper = ::fork();
     if (keeper < 0) {
-        return false;
+        return Status::Fail(std::strerror(errno));
     }
     if (keeper > 0) {
         int status = 0;
         ::waitpid(keeper, &status, 0);  // it leaves at once, handing over to its own child
-        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+            return Status::Ok();
+        }
+        return Status::Fail("it could not take over its pipes");
     }
     ::setsid();
     sigset_t none;

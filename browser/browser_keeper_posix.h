@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/result.h"
+
 namespace vellamark {
 
 // Starts the browser's keeper: a shell in a session of its own that holds a copy of the
@@ -16,10 +18,11 @@ namespace vellamark {
 //  - once handed over, holds the pipe open for as long as the browser runs, so it stays;
 //  - then waits until nobody holds the write end of `browserEnded` any more (only the browser
 //    does) and removes the profile folder, also long after we have gone.
-// The descriptors are ours; the keeper gets its own copies. False when it could not be started.
+// The descriptors are ours; the keeper gets its own copies. Fails, saying why, when it could not
+// be started.
 // Written to `launcher`, this hands the browser over.
 inline constexpr std::string_view kKeeperHandOver = "kept\n";
-[[nodiscard]] bool StartKeeper(int browserEnded, int launcher, int commandPipe,
-                               const std::string& profileDir, pid_t browser, int devNull);
+[[nodiscard]] Status StartKeeper(int browserEnded, int launcher, int commandPipe,
+                                 const std::string& profileDir, pid_t browser, int devNull);
 
 }  // namespace vellamark

@@ -785,8 +785,11 @@ BrowserStart DriveChromium(SpawnedChromium spawned, BrowserIdle idle) {
     const std::string program = spawned.program;
     auto driver = ConnectChromiumDriver(std::move(spawned.process), std::move(spawned.profileDir),
                                         {}, std::move(idle), spawned.minimise);
-    if (!driver && !DisplayAnswers(ProcessEnvironment())) {
-        const BrowserDisplay display = ChooseBrowserDisplay(ProcessEnvironment());
+    if (driver) {
+        return driver;
+    }
+    const auto env = ProcessEnvironment();
+    if (const BrowserDisplay display = ChooseBrowserDisplay(env); !DisplayAnswers(display, env)) {
         // The browser's own words ("Missing X server or $DISPLAY") go nowhere we can show.
         return Status::Fail(
             display.name.empty()
@@ -797,13 +800,10 @@ BrowserStart DriveChromium(SpawnedChromium spawned, BrowserIdle idle) {
                       ": nothing answers there. Start the launcher from the desktop session, "
                       "or set DISPLAY (or WAYLAND_DISPLAY) to the display you see.");
     }
-    if (!driver) {
-        return Status::Fail("The browser " + program + " could not be driven: " + driver.error() +
-                            " Check that it is a Chromium-family browser (Chromium, Google "
-                            "Chrome, Microsoft Edge or Brave) that starts on this desktop, or "
-                            "set VELLAMARK_BROWSER to one that does.");
-    }
-    return driver;
+    return Status::Fail("The browser " + program + " could not be driven: " + driver.error() +
+                        " Check that it is a Chromium-family browser (Chromium, Google "
+                        "Chrome, Microsoft Edge or Brave) that starts on this desktop, or "
+                        "set VELLAMARK_BROWSER to one that does.");
 }
 
 BrowserStart StartChromium(const ChromiumOptions& options) {

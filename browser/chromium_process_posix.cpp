@@ -298,8 +298,8 @@ Result<std::unique_ptr<ChromiumProcess>> StartChromiumProcess(const std::string&
     endedWrite.Reset();
     commandRead.Reset();
     replyWrite.Reset();
-    const bool kept = StartKeeper(endedRead.Get(), wordRead.Get(), commandWrite.Get(),
-                                  settings.profileDir, pid, devNull.Get());
+    const Status kept = StartKeeper(endedRead.Get(), wordRead.Get(), commandWrite.Get(),
+                                    settings.profileDir, pid, devNull.Get());
     wordRead.Reset();
     int childError = 0;
     ssize_t n;
@@ -313,10 +313,9 @@ Result<std::unique_ptr<ChromiumProcess>> StartChromiumProcess(const std::string&
     }
     if (!kept) {
         // Without its keeper the browser would close at the hand-over: better not to start.
-        const std::string why = ErrnoText(errno);
         ::kill(-pid, SIGKILL);
         ::waitpid(pid, nullptr, 0);
-        return Started::Fail("Could not start the browser's keeper: " + why);
+        return Started::Fail("Could not start the browser's keeper: " + kept.error());
     }
     if (::fcntl(commandWrite.Get(), F_SETFL, O_NONBLOCK) != 0 ||
         ::fcntl(replyRead.Get(), F_SETFL, O_NONBLOCK) != 0) {

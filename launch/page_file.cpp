@@ -38,7 +38,7 @@ void RemovePageFile(const std::string& path) {
 
 std::string ChoosePageFolder(const std::string& programFolder, const std::string& tempFolder) {
     if (!programFolder.empty() && KindFollowingLinks(programFolder) == FileKind::kFolder &&
-        FolderWritable(programFolder)) {
+        MayCreateFilesIn(programFolder)) {
         return programFolder;
     }
     return tempFolder;

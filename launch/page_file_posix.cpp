@@ -9,10 +9,6 @@ namespace vellamark {
 
 const bool kPageFileNamesIgnoreCase = false;
 
-bool FolderWritable(const std::string& folder) {
-    return ::access(folder.c_str(), W_OK | X_OK) == 0;
-}
-
 int OpenForWriting(const std::string& path) {
     // No following of a link planted under the page's name: the password would go wherever it
     // pointed. Not blocking, so a pipe at the name fails at once instead of waiting for a

@@ -9,8 +9,6 @@ namespace vellamark {
 
 // Windows matches file names without regard to case.
 extern const bool kPageFileNamesIgnoreCase;
-// True when this user may create files in the folder.
-[[nodiscard]] bool FolderWritable(const std::string& folder);
 // Opens the file for writing, created or emptied, readable by this user alone; -1 on failure
 // (errno says why). A link planted under the name is not followed.
 [[nodiscard]] int OpenForWriting(const std::string& path);

@@ -14,20 +14,6 @@ namespace vellamark {
 
 const bool kPageFileNamesIgnoreCase = true;
 
-bool FolderWritable(const std::string& folder) {
-    // Access checks on Windows live in ACLs that _waccess does not read: try it instead.
-    const std::wstring probe = WideFromUtf8(
-        JoinPath(folder, "vellamark-probe-" + std::to_string(GetCurrentProcessId()) + ".tmp"));
-    const HANDLE handle =
-        CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    CloseHandle(handle);
-    return true;
-}
-
 int OpenForWriting(const std::string& path) {
     return _wopen(WideFromUtf8(path).c_str(),
                   _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);

@@ -51,6 +51,9 @@ enum class FolderAccess { kDefault, kOwnerOnly };
 // Renames or moves within one volume, replacing a file (not a folder) of the new name.
 [[nodiscard]] Status Rename(const std::string& from, const std::string& to);
 
+// True when this user may create files in the folder.
+[[nodiscard]] bool MayCreateFilesIn(const std::string& folder);
+
 // When the file or folder was last written.
 [[nodiscard]] Result<std::chrono::system_clock::time_point> LastWriteTime(const std::string& path);
 

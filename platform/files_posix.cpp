@@ -133,4 +133,8 @@ Result<std::chrono::system_clock::time_point> LastWriteTime(const std::string& p
             std::chrono::nanoseconds(st.st_mtim.tv_nsec)));
 }
 
+bool MayCreateFilesIn(const std::string& folder) {
+    return ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
 }  // namespace vellamark

@@ -248,4 +248,18 @@ Result<std::chrono::system_clock::time_point> LastWriteTime(const std::string& p
         std::chrono::duration_cast<std::chrono::system_clock::duration>(Ticks(ticks)));
 }
 
+// Access on Windows lies in access lists that the attributes do not show: try it instead.
+bool MayCreateFilesIn(const std::string& folder) {
+    const std::wstring probe = WideFromUtf8(
+        JoinPath(folder, "vellamark-probe-" + std::to_string(GetCurrentProcessId()) + ".tmp"));
+    const HANDLE handle =
+        CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    CloseHandle(handle);
+    return true;
+}
+
 }  // namespace vellamark

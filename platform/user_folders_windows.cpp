@@ -5,6 +5,7 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
+#include "platform/files.h"
 #include "platform/text.h"
 #include "platform/user_folders.h"
 
@@ -44,20 +45,6 @@ std::string Join(const std::string& folder, const std::string& name) {
     return folder + "\\" + name;
 }
 
-// Access on Windows lies in access lists that the attributes do not show: try it instead.
-bool MayCreateFilesIn(const std::wstring& folder) {
-    const std::wstring probe =
-        folder + L"\\vellamark-probe-" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
-    const HANDLE handle =
-        CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    CloseHandle(handle);
-    return true;
-}
-
 // True when the page files can go into folders.temp, as it is or once startup has made it. A
 // missing main folder is made here: whether this user may create it is known only by trying.
 // Something other than a folder under the main folder's name keeps these names, and startup
@@ -82,9 +69,9 @@ bool MayWorkIn(const WorkingFolders& folders) {
     const DWORD tempAttributes = GetFileAttributesW(temp.c_str());
     if (tempAttributes != INVALID_FILE_ATTRIBUTES &&
         (tempAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        return MayCreateFilesIn(temp);
+        return MayCreateFilesIn(folders.temp);
     }
-    return MayCreateFilesIn(main);
+    return MayCreateFilesIn(folders.main);
 }
 
 }  // namespace
