@@ -1,12 +1,10 @@
 #include "form/form1.h"
 
-#include <cmath>
 #include <utility>
 #include <vector>
 
 #include "launch/login_page.h"
 #include "platform/files.h"
-#include "platform/text.h"
 #include "store/account_messages.h"
 
 namespace vellamark {

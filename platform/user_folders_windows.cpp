@@ -38,13 +38,6 @@ Result<std::string> KnownFolder(const KNOWNFOLDERID& id, const char* what) {
     return folder;
 }
 
-std::string Join(const std::string& folder, const std::string& name) {
-    if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) {
-        return folder + name;
-    }
-    return folder + "\\" + name;
-}
-
 // True when the page files can go into folders.temp, as it is or once startup has made it. A
 // missing main folder is made here: whether this user may create it is known only by trying.
 // Something other than a folder under the main folder's name keeps these names, and startup
@@ -99,8 +92,8 @@ Result<WorkingFolders> LauncherWorkingFolders(const EnvironmentLookup& env) {
     if (!base) {
         return classic;  // startup then says what is wrong with the usual place
     }
-    const std::string main = Join(*base, kAppFolder);
-    return WorkingFolders{main, Join(main, "temp")};
+    const std::string main = JoinPath(*base, kAppFolder);
+    return WorkingFolders{main, JoinPath(main, "temp")};
 }
 
 Result<std::string> LauncherStoreFile(const EnvironmentLookup& env) {
@@ -108,7 +101,7 @@ Result<std::string> LauncherStoreFile(const EnvironmentLookup& env) {
     if (!base) {
         return base.status();
     }
-    return Join(Join(*base, kAppFolder), "registry.sqlite3");
+    return JoinPath(JoinPath(*base, kAppFolder), "registry.sqlite3");
 }
 
 Result<std::string> LauncherProfilesFolder(const EnvironmentLookup& env) {
@@ -116,7 +109,7 @@ Result<std::string> LauncherProfilesFolder(const EnvironmentLookup& env) {
     if (!base) {
         return base.status();
     }
-    return Join(Join(*base, kAppFolder), "profiles");
+    return JoinPath(JoinPath(*base, kAppFolder), "profiles");
 }
 
 }  // namespace vellamark

@@ -20,7 +20,8 @@ inline constexpr char kNoCreationDateMessage[] =
 // that do read are listed in their place.
 [[nodiscard]] std::string UnreadableListsMessage(bool someShown);
 
-// The store could not be read (why: StoreFailureText), when the list is rebuilt and at startup.
+// The store could not be read (why: the transaction's status), when the list is rebuilt and at
+// startup.
 [[nodiscard]] std::string AccountsNotReadMessage(const std::string& why);
 [[nodiscard]] std::string StartNotReadMessage(const std::string& why);
 

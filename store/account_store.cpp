@@ -16,8 +16,16 @@ namespace {
 // The tag of lists kept aside: "username.unreadable-<UTC time>[-n]", and so on.
 constexpr char kKeptTag[] = ".unreadable-";
 
-PlainLists ReadStoredLists() {
-    return {ReadSetting(kUsernameValue), ReadSetting(kPasswordValue), ReadSetting(kPinValue)};
+// The three lists under their names, or under the names of a kept set ("username" + suffix).
+PlainLists ReadStoredLists(const std::string& suffix = {}) {
+    return {ReadSetting(kUsernameValue + suffix), ReadSetting(kPasswordValue + suffix),
+            ReadSetting(kPinValue + suffix)};
+}
+
+void WriteStoredLists(const PlainLists& lists, const std::string& suffix = {}) {
+    WriteRegistryString(kSettingsRoot, kSettingsKey, kUsernameValue + suffix, lists.usernameList);
+    WriteRegistryString(kSettingsRoot, kSettingsKey, kPasswordValue + suffix, lists.passwordList);
+    WriteRegistryString(kSettingsRoot, kSettingsKey, kPinValue + suffix, lists.pinList);
 }
 
 // A set of lists kept aside: the tail of its value names (".unreadable-<UTC time>[-n]") and
@@ -34,9 +42,7 @@ std::vector<KeptSet> ReadKeptSets() {
     for (const auto& name : RegistryValueNames(kSettingsRoot, kSettingsKey)) {
         if (name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0) {
             const std::string suffix = name.substr(std::string_view(kUsernameValue).size());
-            sets.push_back({suffix,
-                            {ReadSetting(name), ReadSetting(kPasswordValue + suffix),
-                             ReadSetting(kPinValue + suffix)}});
+            sets.push_back({suffix, ReadStoredLists(suffix)});
         }
     }
     std::sort(sets.begin(), sets.end(),
@@ -55,18 +61,10 @@ void KeepUnreadable(const PlainLists& stored) {
     }
     const std::string stamp = kKeptTag + UtcStampNow();
     std::string suffix = stamp;
-    for (int n = 2;; ++n) {
-        const bool taken = !ReadSetting(kUsernameValue + suffix).empty() ||
-                           !ReadSetting(kPasswordValue + suffix).empty() ||
-                           !ReadSetting(kPinValue + suffix).empty();
-        if (!taken) {
-            break;
-        }
+    for (int n = 2; !NothingStored(ReadStoredLists(suffix)); ++n) {
         suffix = stamp + "-" + std::to_string(n);
     }
-    WriteRegistryString(kSettingsRoot, kSettingsKey, kUsernameValue + suffix, stored.usernameList);
-    WriteRegistryString(kSettingsRoot, kSettingsKey, kPasswordValue + suffix, stored.passwordList);
-    WriteRegistryString(kSettingsRoot, kSettingsKey, kPinValue + suffix, stored.pinList);
+    WriteStoredLists(stored, suffix);
 }
 
 }  // namespace
@@ -258,9 +256,7 @@ Result<SaveReport> AccountStore::Write(const WindowEntry& window,
     const PlainLists written{EncodeStoredList(cipher_, plain.usernameList),
                              EncodeStoredList(cipher_, plain.passwordList),
                              EncodeStoredList(cipher_, plain.pinList)};
-    WriteRegistryString(kSettingsRoot, kSettingsKey, kUsernameValue, written.usernameList);
-    WriteRegistryString(kSettingsRoot, kSettingsKey, kPasswordValue, written.passwordList);
-    WriteRegistryString(kSettingsRoot, kSettingsKey, kPinValue, written.pinList);
+    WriteStoredLists(written);
     WriteRegistryString(kSettingsRoot, kSettingsKey, kKeyTextValue, *keyText);
     if (const Status outcome = saving.Commit(); !outcome) {
         return Result<SaveReport>::Fail(StoreFailure::kNotWritten,
@@ -274,26 +270,24 @@ Result<SaveReport> AccountStore::Write(const WindowEntry& window,
     return report;
 }
 
-AccountStore::StoredState AccountStore::ReadStoredState() {
-    return {ReadStoredLists(), ReadSetting(kKeyTextValue), ReadKeptSets()};
+Status AccountStore::ReadStoredState(StoredState& stored, StoredSettings* settings) {
+    // One read transaction: everything is seen at one moment, and a store another program holds
+    // keeps the window waiting once, for a moment, not at every value.
+    RegistryTransaction reading(registry_, kSettingsRoot, kSettingsKeyNoSlash,
+                                TransactionKind::kRead, lockWait_);
+    if (settings != nullptr) {
+        EnsureSettingsKey();
+        *settings = ReadStoredSettings();
+    }
+    stored = {ReadStoredLists(), ReadSetting(kKeyTextValue), ReadKeptSets()};
+    return reading.Commit();
 }
 
 StoredStart AccountStore::Load() {
     StoredSettings settings;
     StoredState stored;
-    Status read = Status::Ok();
-    {
-        // One read of the store for all of startup: everything is seen at one moment, and a
-        // store another program holds keeps the window waiting once, for a moment, not at every
-        // value.
-        RegistryTransaction reading(registry_, kSettingsRoot, kSettingsKeyNoSlash,
-                                    TransactionKind::kRead, lockWait_);
-        EnsureSettingsKey();
-        settings = ReadStoredSettings();
-        stored = ReadStoredState();
-        read = reading.Commit();
-    }
-    if (!read) {
+    // One read of the store for all of startup, the settings with the accounts.
+    if (const Status read = ReadStoredState(stored, &settings); !read) {
         if (!keys_.FileTimeKeyText()) {
             return {settings, Status::Fail(StoreFailure::kNoKey, kFiletimeErrorMessage)};
         }
@@ -309,14 +303,7 @@ StoredStart AccountStore::Load() {
 
 Result<StoredAccounts> AccountStore::ReadAccounts() {
     StoredState stored;
-    Status read = Status::Ok();
-    {
-        RegistryTransaction reading(registry_, kSettingsRoot, kSettingsKeyNoSlash,
-                                    TransactionKind::kRead, lockWait_);
-        stored = ReadStoredState();
-        read = reading.Commit();
-    }
-    if (!read) {
+    if (const Status read = ReadStoredState(stored, nullptr); !read) {
         if (!keys_.FileTimeKeyText()) {
             return Result<StoredAccounts>::Fail(StoreFailure::kNoKey, kFiletimeErrorMessage);
         }

@@ -143,7 +143,9 @@ public:
 private:
     struct StoredState;
 
-    [[nodiscard]] StoredState ReadStoredState();
+    // One read of the lists, the key text beside them and the kept sets, with the settings too
+    // when asked for them.
+    [[nodiscard]] Status ReadStoredState(StoredState& stored, StoredSettings* settings);
     [[nodiscard]] Result<StoredAccounts> ShowStored(const StoredState& stored);
     [[nodiscard]] Result<SaveReport> Write(const WindowEntry& window,
                                            const std::optional<LoginSettings>& settings);

@@ -39,6 +39,16 @@ std::string Seconds(std::chrono::milliseconds wait) {
     return text;
 }
 
+// Why the store failed (an error code of its transaction), in a few words for a message: "the
+// disk is full", or that another program held it past the wait.
+std::string StoreFailureText(std::int32_t code, std::chrono::milliseconds wait) {
+    std::string why = RegistryErrorText(code);
+    if (code == kErrorBusy) {
+        why += " and did not let go of it within " + Seconds(wait);
+    }
+    return why;
+}
+
 }  // namespace
 
 // What the routines reach of the store in use and of its open transaction.
@@ -207,14 +217,6 @@ std::string RegistryErrorText(std::int32_t code) {
         default:
             return "the registry reported error " + std::to_string(code);
     }
-}
-
-std::string StoreFailureText(std::int32_t code, std::chrono::milliseconds wait) {
-    std::string why = RegistryErrorText(code);
-    if (code == kErrorBusy) {
-        why += " and did not let go of it within " + Seconds(wait);
-    }
-    return why;
 }
 
 bool RegistryKeyExists(RegistryRoot root, const std::string& keyPath) {

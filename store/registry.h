@@ -109,8 +109,4 @@ private:
 // What an error code of the store means, in a few words ("the disk is full").
 [[nodiscard]] std::string RegistryErrorText(std::int32_t code);
 
-// Why the store failed (an error code of its transaction), in a few words for a message: "the
-// disk is full", or that another program held it past the wait.
-[[nodiscard]] std::string StoreFailureText(std::int32_t code, std::chrono::milliseconds wait);
-
 }  // namespace vellamark

@@ -34,8 +34,11 @@ RegistrySession UseUserRegistry() {
 
 void RegistrySession::OpenAgainIfHeld() {
     if (heldAtOpening_) {
-        RegistrySession again(OpenUserRegistry());
-        if (!again.heldAtOpening_) {
+        // Only a store opened in full takes the held one's place: one still held, or one that
+        // failed to open this time, leaves it to the next save to try again.
+        auto reopened = OpenUserRegistry();
+        if (reopened && !reopened->busy) {
+            RegistrySession again(std::move(reopened));
             backend_ = std::move(again.backend_);
             opened_ = std::move(again.opened_);
             heldAtOpening_ = false;

@@ -446,6 +446,9 @@ struct CheckedConnection {
     std::string error;
 };
 
+// When the opening of a store stops waiting for another program: one bound for all of it.
+using OpeningDeadline = std::chrono::steady_clock::time_point;
+
 // SQLite's busy handler while a store is opened: short naps until the deadline, so that the
 // opening as a whole (not each of its steps) waits at most kStoreLockWait.
 int WaitUntilDeadline(void* deadline, int /*tries*/) {
@@ -460,7 +463,7 @@ int WaitUntilDeadline(void* deadline, int /*tries*/) {
 // Opens the file as our database; writable, it creates the schema in an empty one, read-only it
 // answers kEmpty for one. kDamaged: the file is not a database, is corrupt, or is some other
 // program's database.
-CheckedConnection OpenChecked(const fs::path& file, bool readOnly) {
+CheckedConnection OpenChecked(const fs::path& file, bool readOnly, OpeningDeadline deadline) {
     CheckedConnection result;
     // A file that does not even begin like a database is damaged before SQLite looks at it
     // (and at the journal beside it, which it would otherwise discard as not belonging to it).
@@ -480,7 +483,6 @@ CheckedConnection OpenChecked(const fs::path& file, bool readOnly) {
         result.error = SqliteMessage(db.get(), openRc);
         return result;
     }
-    auto deadline = std::chrono::steady_clock::now() + kStoreLockWait;
     sqlite3_busy_handler(db.get(), WaitUntilDeadline, &deadline);
     sqlite3_extended_result_codes(db.get(), 1);
     auto fail = [&](int rc) {
@@ -566,7 +568,7 @@ bool MayWrite(const fs::path& file) {
 // The last whole save of a store whose unfinished save may not be rolled back in place (the file
 // may not be written): the file and its journal copied into a private temporary folder, the
 // journal rolled back into the copy there, and the result taken into memory.
-CheckedConnection LastWholeSave(const fs::path& file) {
+CheckedConnection LastWholeSave(const fs::path& file, OpeningDeadline deadline) {
     CheckedConnection result;
     std::error_code error;
     std::string folder = (fs::temp_directory_path(error) / "vellamark-store-XXXXXX").string();
@@ -584,7 +586,7 @@ CheckedConnection LastWholeSave(const fs::path& file) {
     }
     if (error) {
         result.error = "cannot copy it to read it: " + error.message();
-    } else if (auto copied = OpenChecked(copy, false); copied.check != Check::kReady) {
+    } else if (auto copied = OpenChecked(copy, false, deadline); copied.check != Check::kReady) {
         result = std::move(copied);
     } else {
         sqlite3* raw = nullptr;
@@ -606,7 +608,7 @@ CheckedConnection LastWholeSave(const fs::path& file) {
 
 // The store opened for reading only: nothing is created, changed or moved aside (a save that
 // was cut short is rolled back, which leaves the store as its last whole save left it).
-Result<SqliteRegistryOpening> OpenForReading(const fs::path& file) {
+Result<SqliteRegistryOpening> OpenForReading(const fs::path& file, OpeningDeadline deadline) {
     using Opened = Result<SqliteRegistryOpening>;
     std::error_code error;
     const auto status = fs::status(file, error);
@@ -620,9 +622,10 @@ Result<SqliteRegistryOpening> OpenForReading(const fs::path& file) {
         return Opened::Fail("access is denied: " + file.string() + " cannot be read (" +
                             std::strerror(errno) + ")");
     }
-    auto checked = OpenChecked(file, true);
+    auto checked = OpenChecked(file, true, deadline);
     if (checked.check == Check::kUnfinished) {
-        checked = MayWrite(file) ? OpenChecked(file, false) : LastWholeSave(file);
+        checked =
+            MayWrite(file) ? OpenChecked(file, false, deadline) : LastWholeSave(file, deadline);
     }
     SqliteRegistryOpening opening;
     if (checked.check == Check::kBusy) {
@@ -658,12 +661,14 @@ Result<SqliteRegistryOpening> OpenSqliteRegistry(const fs::path& path, StoreAcce
         return followed.status();
     }
     const fs::path& file = *followed;
+    // One bound for the whole opening, however many times the file must be opened.
+    const OpeningDeadline deadline = std::chrono::steady_clock::now() + kStoreLockWait;
     if (access == StoreAccess::kReadOnly) {
-        return OpenForReading(file);
+        return OpenForReading(file, deadline);
     }
     if (ExistsButIsNotWritable(file)) {
         // Still readable, so the saved accounts still show; every write fails and says why.
-        return OpenForReading(file);
+        return OpenForReading(file, deadline);
     }
     if (auto folder =
             MakePrivateFolder(path.parent_path().empty() ? fs::path(".") : path.parent_path());
@@ -674,7 +679,7 @@ Result<SqliteRegistryOpening> OpenSqliteRegistry(const fs::path& path, StoreAcce
         return made;
     }
     SqliteRegistryOpening opening;
-    auto checked = OpenChecked(file, false);
+    auto checked = OpenChecked(file, false, deadline);
     if (checked.check == Check::kDamaged) {
         // Two launchers may find the damage at once: one moves the file aside under this lock,
         // the other then finds the fresh database and keeps it.
@@ -682,7 +687,7 @@ Result<SqliteRegistryOpening> OpenSqliteRegistry(const fs::path& path, StoreAcce
         if (!lock) {
             return lock.status();
         }
-        checked = OpenChecked(file, false);
+        checked = OpenChecked(file, false, deadline);
         if (checked.check == Check::kDamaged) {
             const std::string why = checked.error;
             checked.db.reset();
@@ -696,7 +701,7 @@ Result<SqliteRegistryOpening> OpenSqliteRegistry(const fs::path& path, StoreAcce
                 return made;
             }
             opening.movedAsideTo = *aside;
-            checked = OpenChecked(file, false);
+            checked = OpenChecked(file, false, deadline);
             opening.damage = why;
         }
     }

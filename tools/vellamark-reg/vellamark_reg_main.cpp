@@ -66,7 +66,8 @@ int main(int argc, char** argv) {
     std::ostream out(&outBuffer);
     std::ostream err(&errBuffer);
 
-    auto store = vellamark::OpenUserRegistry(vellamark::RegCommandAccess(args));
+    const vellamark::StoreAccess access = vellamark::RegCommandAccess(args);
+    auto store = vellamark::OpenUserRegistry(access);
     if (!store) {
         err << "ERROR: The settings database cannot be opened: " << store.error() << ".\n";
         err.flush();
@@ -77,7 +78,7 @@ int main(int argc, char** argv) {
     }
     // A query reads the launcher's settings key as one transaction of it: the last whole save,
     // and on Windows a save a killed launcher left half done is undone first (its journal).
-    const bool query = vellamark::RegCommandAccess(args) == vellamark::StoreAccess::kReadOnly;
+    const bool query = access == vellamark::StoreAccess::kReadOnly;
     const bool inTransaction =
         query && store->backend->BeginTransaction(
                      vellamark::kSettingsRoot, vellamark::kSettingsKeyNoSlash, false,
